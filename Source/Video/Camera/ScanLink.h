@@ -1,0 +1,78 @@
+// Crawler telemetry link (port 8010): the program-wide crawler state, the
+// request builders the UI calls, and the thread body `ScanlinkProc` that the
+// service monitor starts once per camera unit.
+//
+// One crawler per system: `scanLinkState`, the message buffer, the outgoing
+// queue and the transmit sequence are program-wide and guarded by
+// `scanLinkLock`. The UI reads the state under that lock and calls the
+// builders below (which take the lock themselves). The receive side
+// (accumulator, receive sequence) belongs to the running `ScanlinkProc`.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+namespace picam {
+class Service;
+}
+
+inline constexpr int kScanLinkPort = 8010;
+inline constexpr int kScanLinkAxes = 2;          // axis 0 "Crawler", axis 1 "Raster"
+inline constexpr int kScanLinkItems = 256;       // item ids; bit value 0x80 = auxiliary input
+inline constexpr int kScanLinkNamedItems = 8;    // names are kept for item ids 0 to 7
+inline constexpr int kScanLinkTextBytes = 256;
+inline constexpr int64_t kScanLinkDivisor = 65536;  // 16.16 fixed point
+inline constexpr int32_t kScanLinkUnitsMm = 2;
+inline constexpr int32_t kScanLinkUnitsInch = 3;
+
+// A received fixed-point value; raw / divisor when divisor is not 0. A value
+// that never arrived has both fields 0.
+struct ScanLinkValue {
+    int64_t raw;
+    int64_t divisor;
+};
+
+struct ScanLinkAxisItems {
+    int32_t first;
+    int32_t count;
+};
+
+// Cleared to all zeros whenever a scan-link connection opens.
+struct ScanLinkState {
+    int32_t units;  // 2 = millimetres, 3 = inches
+    int32_t info2;  // second device byte; kept, not used
+    char axisName[kScanLinkAxes][kScanLinkTextBytes];
+    ScanLinkValue axisPosition[kScanLinkAxes];
+    ScanLinkValue itemValue[kScanLinkItems];
+    ScanLinkAxisItems axisItems[kScanLinkAxes];
+    uint8_t axisSource[kScanLinkAxes];
+    int32_t itemScale[kScanLinkItems];  // counts per length unit, signed 16.16
+    char itemName[kScanLinkNamedItems][kScanLinkTextBytes];
+};
+
+extern std::mutex scanLinkLock;
+extern ScanLinkState scanLinkState;  // guarded by scanLinkLock
+
+// Shown value of a received fixed-point value (raw / divisor, or raw when the
+// divisor is 0).
+double ScanLinkValueOf(const ScanLinkValue& value);
+// "mm" for units 2, "in" otherwise.
+const char* ScanLinkUnitText(int32_t units);
+
+// ---- request builders (any thread; each takes scanLinkLock and finishes one
+// message into the outgoing queue, dropped silently when the queue is full) ----
+void SetUnits(int units);
+// Sends [21 axis v] with v = trunc(position * the axis's divisor); the divisor
+// of an axis whose position never arrived is taken as 65,536.
+void SetAxisPosition(int axis, double position);
+// Sends [B1 00 item v] with v = trunc(counts * 65,536); 0 means automatic.
+void SetItemScale(int item, double counts);
+void SetAxisSource(int axis, int item);
+// Device bytes, axis names, axis item ranges and axis sources.
+void RequestRefresh();
+// [20 00] [20 01]: positions of both axes (sent every 16 ms by ScanlinkProc).
+void RequestPositions();
+
+// Thread body, one per camera unit; follows `service->connected` and ends
+// when `service->running` clears.
+void ScanlinkProc(picam::Service* service);
