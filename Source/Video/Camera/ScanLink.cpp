@@ -1,0 +1,179 @@
+#include "Video/Camera/ScanLink.h"
+
+#include <pthread.h>
+#include <sys/ioctl.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "App/Log.h"
+#include "Video/Camera/ScanLinkProtocol.h"
+#include "Video/Camera/Service.h"
+#include "Video/Camera/Socket.h"
+
+std::mutex scanLinkLock;
+ScanLinkState scanLinkState;
+ScanLinkTx scanLinkTx;
+
+namespace {
+
+constexpr uint32_t kConnectTimeoutUs = 2000000;
+constexpr int64_t kMaxStepUs = 500000;
+constexpr int64_t kServerTimeoutUs = 1000000;
+constexpr int64_t kPositionPeriodUs = 16000;
+constexpr int64_t kRefreshPeriodUs = 2000000;
+constexpr int kTransferBytes = 1024;
+
+int64_t MonotonicNowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Counts a period down by `step`; true (and the next period armed) when it
+// ran out. A long stall fires once instead of catching up pass by pass.
+bool PeriodElapsed(int64_t& countdownUs, int64_t stepUs, int64_t periodUs) {
+    countdownUs -= stepUs;
+    if (countdownUs > 0) return false;
+    countdownUs += periodUs;
+    if (countdownUs <= 0) countdownUs = periodUs;
+    return true;
+}
+
+}  // namespace
+
+double ScanLinkValueOf(const ScanLinkValue& value) {
+    if (value.divisor != 0) return static_cast<double>(value.raw) / static_cast<double>(value.divisor);
+    return static_cast<double>(value.raw);
+}
+
+const char* ScanLinkUnitText(int32_t units) { return units == kScanLinkUnitsMm ? "mm" : "in"; }
+
+void SetUnits(int units) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    scanLinkTx.QueueSetUnits_locked(units);
+}
+
+void SetAxisPosition(int axis, double position) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    // The axis's divisor is 65,536 once a position has arrived; before that
+    // it is 0, which would turn every position into 0.
+    int64_t divisor = kScanLinkDivisor;
+    if (axis >= 0 && axis < kScanLinkAxes && scanLinkState.axisPosition[axis].divisor != 0)
+        divisor = scanLinkState.axisPosition[axis].divisor;
+    scanLinkTx.QueueSetAxisPosition_locked(axis, ScanLinkFixed(position, divisor));
+}
+
+void SetItemScale(int item, double counts) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    scanLinkTx.QueueSetItemScale_locked(item, ScanLinkFixed(counts, kScanLinkDivisor));
+}
+
+void SetAxisSource(int axis, int item) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    scanLinkTx.QueueSetAxisSource_locked(axis, item);
+}
+
+void RequestRefresh() {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    scanLinkTx.QueueRefresh_locked();
+}
+
+void RequestPositions() {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    scanLinkTx.QueuePositionRequest_locked();
+}
+
+void ScanlinkProc(picam::Service* service) {
+    pthread_setname_np(pthread_self(), "ScanlinkProc");
+    TcpSocket socket;
+    ScanLinkRx rx;  // receive accumulator and sequence: this thread only
+    uint8_t outgoing[kTransferBytes];
+    uint8_t incoming[kTransferBytes];
+    int64_t previousUs = MonotonicNowUs();
+    int64_t idleUs = 0;
+    int64_t positionCountdownUs = kPositionPeriodUs;
+    int64_t refreshCountdownUs = kRefreshPeriodUs;
+
+    while (service->running.load()) {
+        const bool serviceConnected = service->connected.load();
+        if (serviceConnected && !socket.IsOpen()) {
+            {
+                std::lock_guard<std::mutex> lock(scanLinkLock);
+                memset(&scanLinkState, 0, sizeof scanLinkState);
+            }
+            std::string host = service->Host();
+            if (host.empty()) {
+                LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | no client session available");
+            } else {
+                LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connecting to %s:%d", host.c_str(),
+                         kScanLinkPort);
+                int handle = ConnectTcp(host, kScanLinkPort, kConnectTimeoutUs);
+                if (handle < 0) {
+                    std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
+                    LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | could not connect (%s)",
+                             text.c_str());
+                } else {
+                    socket.handle = handle;
+                    int nonBlocking = 1;
+                    ioctl(handle, FIONBIO, &nonBlocking);
+                    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connected");
+                    idleUs = 0;
+                    // The peer counts from 0 on every connection; the time
+                    // spent connecting is not idle time; the device's names,
+                    // ranges and sources are asked for at once.
+                    rx.Reset();
+                    previousUs = MonotonicNowUs();
+                    positionCountdownUs = kPositionPeriodUs;
+                    refreshCountdownUs = 0;
+                }
+            }
+        }
+        if (!serviceConnected && socket.IsOpen()) socket.Close();
+
+        size_t taken;
+        {
+            std::lock_guard<std::mutex> lock(scanLinkLock);
+            taken = scanLinkTx.TakeQueued_locked(outgoing, sizeof outgoing);
+        }
+
+        if (!socket.IsOpen()) {
+            previousUs = MonotonicNowUs();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            continue;
+        }
+
+        const int64_t nowUs = MonotonicNowUs();
+        int64_t stepUs = nowUs - previousUs;
+        previousUs = nowUs;
+        if (stepUs < 0) stepUs = 0;
+        if (stepUs > kMaxStepUs) stepUs = kMaxStepUs;
+        idleUs += stepUs;
+        if (idleUs > kServerTimeoutUs) {
+            LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | server timeout");
+            socket.Close();
+            continue;
+        }
+
+        int received = socket.ReceiveSome(incoming, sizeof incoming, 0);
+        if (received > 0) {
+            ScanLinkRx::Result result =
+                rx.Feed(incoming, static_cast<size_t>(received), scanLinkState, scanLinkTx, scanLinkLock);
+            if (result.frames > 0) idleUs = 0;
+        }
+
+        if (taken > 0 && socket.IsOpen() && socket.SendAll(outgoing, static_cast<int>(taken)) != static_cast<int>(taken)) {
+            std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
+            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | send error (%s)", text.c_str());
+            socket.Close();
+        }
+
+        if (PeriodElapsed(positionCountdownUs, stepUs, kPositionPeriodUs)) RequestPositions();
+        if (PeriodElapsed(refreshCountdownUs, stepUs, kRefreshPeriodUs)) RequestRefresh();
+        std::this_thread::sleep_for(std::chrono::milliseconds(8));
+    }
+    socket.Close();
+    LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | thread stopped");
+}
