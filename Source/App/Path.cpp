@@ -25,7 +25,15 @@ Path& Path::Append(const char* text, size_t length) {
         }
     }
 
-    if (!text_.empty() && text_.back() == '/') text_.pop_back();
+    // A dropped trailing separator must not leave the name empty: the name
+    // is then the component before it ("/data/folder/" names "folder").
+    if (!text_.empty() && text_.back() == '/') {
+        text_.pop_back();
+        if (nameStart_ > text_.size()) {
+            const size_t slash = text_.rfind('/');
+            nameStart_ = slash == std::string::npos ? 0 : slash + 1;
+        }
+    }
 
     if (nameStart_ > text_.size()) nameStart_ = text_.size();
     if (extensionStart_ >= text_.size()) extensionStart_ = text_.size();

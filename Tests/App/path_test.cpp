@@ -36,7 +36,37 @@ INSTANTIATE_TEST_SUITE_P(
         AppendCase{"/data", "", "/data", "data", ""},
         AppendCase{"/a.b", "c", "/a.b/c", "c", ""},
         AppendCase{"/x", "archive.tar.gz", "/x/archive.tar.gz", "archive.tar.gz", "gz"},
-        AppendCase{"", "/", "", "", ""}));
+        AppendCase{"", "/", "", "", ""},
+        // the described Windows examples, written with '/'
+        AppendCase{"C:/x", "a/b//c.txt", "C:/x/a/b/c.txt", "c.txt", "txt"},
+        AppendCase{"C:\\x", "a\\b\\\\c.txt", "C:/x/a/b/c.txt", "c.txt", "txt"},
+        // runs of separators, mixed kinds
+        AppendCase{"/x", "a/\\/\\b", "/x/a/b", "b", ""},
+        AppendCase{"/x", "//a", "/x/a", "a", ""},
+        // leading double separator survives only at the very start
+        AppendCase{"", "\\\\server\\share\\f.mkv", "//server/share/f.mkv", "f.mkv", "mkv"},
+        // trailing separators are dropped
+        AppendCase{"/x", "a//", "/x/a", "a", ""},
+        AppendCase{"/x", "b.d/", "/x/b.d", "b.d", "d"},
+        // extensions: none, hidden file, trailing dot, several dots
+        AppendCase{"/x", "Makefile", "/x/Makefile", "Makefile", ""},
+        AppendCase{"/x", ".hidden", "/x/.hidden", ".hidden", "hidden"},
+        AppendCase{"/x", "name.", "/x/name.", "name.", ""},
+        AppendCase{"/x", "log-1.0.13.216-20240506090307.txt", "/x/log-1.0.13.216-20240506090307.txt",
+                   "log-1.0.13.216-20240506090307.txt", "txt"}));
+
+TEST(Path, AppendKeepsAppendingComponents) {
+    Path p;
+    p.Append("/home/user/.local/share");
+    p.Append("KAVOR Industries/ORVEX Studio");
+    p.Append("Logs");
+    EXPECT_EQ(p.Text(), "/home/user/.local/share/KAVOR Industries/ORVEX Studio/Logs");
+    EXPECT_EQ(p.Name(), "Logs");
+    EXPECT_EQ(p.Extension(), "");
+    p.Append("settings.ini", 0);  // length 0: nothing changes
+    EXPECT_EQ(p.Name(), "Logs");
+    EXPECT_EQ(Join(p, "a.txt").Text(), p.Text() + "/a.txt");
+}
 
 TEST(Path, EmptyHasZeroPositions) {
     Path p;

@@ -1,0 +1,45 @@
+#include "App/Startup.h"
+
+#include "App/Log.h"
+#include "App/Version.h"
+#include "Platform/Platform_Linux/FileServices.h"
+
+void InstallLogging() {
+    LogUseProcessMutex();
+    LogSetLevel(LOG_DEBUG);
+}
+
+Path PrepareDataFolder() {
+    Path folder = platform::LocalAppDataFolder();
+    folder.Append(AppDataSubfolder);
+    platform::CreateDirectories(folder);
+    return folder;
+}
+
+void BeginLog(const Path& dataFolder) {
+    LogOpenFile(dataFolder);
+    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Begin");
+    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Load settings");
+}
+
+void LoadStartupSettings(Settings* settings, const Path& dataFolder) {
+    settings->DPI = 144;
+    settings->OnScreenKeyboard = false;
+    ReadSettings(Path(), settings);
+    ReadSettings(dataFolder, settings);
+    if (settings->TabletMode) {
+        settings->OnScreenKeyboard = true;
+        settings->DPI = 96;
+    }
+}
+
+void SaveSettingsAtExit(Settings& settings, const Path& dataFolder) {
+    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Exiting app...");
+    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Saving settings");
+    SaveSettings(settings, dataFolder);
+}
+
+void EndLog() {
+    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "End");
+    LogCloseFile();
+}
