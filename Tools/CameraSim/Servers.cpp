@@ -2,8 +2,10 @@
 
 namespace camsim {
 
-void AddPortServers(Unit& /*unit*/) {
+void AddPortServers(Unit& unit) {
     // unit.AddServer(MakeXxxServer());  one line per port server, in port order
+    if (unit.Opts().mdns) unit.AddServer(MakeMdnsResponder());
+    unit.AddServer(MakeServiceServer());
 }
 
 }  // namespace camsim

@@ -10,6 +10,9 @@ namespace camsim {
 // Each port server module declares its factory here and adds one line to
 // AddPortServers (Servers.cpp). Keep the list in port order.
 
+std::unique_ptr<PortServer> MakeMdnsResponder();  // 5353 UDP, mDNS A answers (MdnsResponder.cpp)
+std::unique_ptr<PortServer> MakeServiceServer();  // 8008 (ServiceServer.cpp)
+
 // Creates every port server of a unit (called by the Unit constructor).
 void AddPortServers(Unit& unit);
 }  // namespace camsim

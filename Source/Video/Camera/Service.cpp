@@ -14,6 +14,7 @@
 #include <time.h>
 
 #include "App/Log.h"
+#include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Socket.h"
 
 namespace picam {
@@ -335,13 +336,6 @@ constexpr uint32_t kReceiveTimeoutUs = 1000000;
 constexpr int64_t kPollTickMs = 250;
 constexpr int64_t kFastTickMs = 50;
 
-// Read every poll tick: group 0 only, then both groups.
-constexpr int kPollGroup0[] = {5, 6, 7, 8, 10, 17, 18, 19};
-constexpr int kPollBoth[] = {20, 21, 22, 23, 32, 36, 41, 42, 43, 44, 47, 48, 49, 50,
-                             51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 74, 75, 76};
-// Read every fast tick, both groups.
-constexpr int kFastPoll = 23;
-
 int64_t MonotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -384,16 +378,16 @@ void RunConnection(Service* s, TcpSocket& socket, std::vector<uint8_t>& frame) {
         if (tick > lastPollTick) {
             lastPollTick = tick;
             std::lock_guard<std::mutex> lock(s->tableLock);
-            for (int i : kPollGroup0) s->paramDirty[0][i] |= kDirtyRead;
+            for (int i : kPollParamsGroup0) s->paramDirty[0][i] |= kDirtyRead;
             for (int g = 0; g < kGroupCount; ++g)
-                for (int i : kPollBoth) s->paramDirty[g][i] |= kDirtyRead;
+                for (int i : kPollParamsBothGroups) s->paramDirty[g][i] |= kDirtyRead;
             s->PackChanges();
         }
         const int64_t fastTick = elapsedMs / kFastTickMs;
         if (fastTick > lastFastTick) {
             lastFastTick = fastTick;
             std::lock_guard<std::mutex> lock(s->tableLock);
-            for (int g = 0; g < kGroupCount; ++g) s->paramDirty[g][kFastPoll] |= kDirtyRead;
+            for (int g = 0; g < kGroupCount; ++g) s->paramDirty[g][kFastPollParam] |= kDirtyRead;
             s->PackChanges();
         }
 

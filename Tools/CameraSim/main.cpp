@@ -1,0 +1,224 @@
+// orvex-camsim: runs one or more simulated camera units until SIGINT or
+// SIGTERM. Every option of camsim::Options has one line in the option table
+// below; the table also produces --help.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+
+#include "CameraSim/Unit.h"
+
+namespace {
+
+using camsim::Options;
+using Setter = std::function<bool(Options&, const char* text)>;
+
+struct OptionSpec {
+    const char* name;
+    const char* argument;  // nullptr: a switch without argument
+    const char* help;
+    Setter set;
+};
+
+bool ParseLong(const char* text, long long* out, int base = 10) {
+    errno = 0;
+    char* end = nullptr;
+    long long v = strtoll(text, &end, base);
+    if (errno != 0 || end == text || *end != 0) return false;
+    *out = v;
+    return true;
+}
+
+Setter Text(std::string Options::*field) {
+    return [field](Options& o, const char* t) {
+        o.*field = t;
+        return true;
+    };
+}
+
+Setter Int(int Options::*field, long long minimum, long long maximum) {
+    return [=](Options& o, const char* t) {
+        long long v;
+        if (!ParseLong(t, &v) || v < minimum || v > maximum) return false;
+        o.*field = static_cast<int>(v);
+        return true;
+    };
+}
+
+// Accepts decimal or 0x-prefixed hexadecimal.
+Setter Unsigned(uint32_t Options::*field) {
+    return [=](Options& o, const char* t) {
+        long long v;
+        if (!ParseLong(t, &v, 0) || v < 0 || v > 0xFFFFFFFFLL) return false;
+        o.*field = static_cast<uint32_t>(v);
+        return true;
+    };
+}
+
+Setter Seconds(double Options::*field) {
+    return [=](Options& o, const char* t) {
+        errno = 0;
+        char* end = nullptr;
+        double v = strtod(t, &end);
+        if (errno != 0 || end == t || *end != 0 || v != v) return false;
+        o.*field = v;
+        return true;
+    };
+}
+
+Setter Switch(bool Options::*field, bool value) {
+    return [=](Options& o, const char*) {
+        o.*field = value;
+        return true;
+    };
+}
+
+// Options of the whole program (not of a unit).
+int unitCount = 1;
+
+const std::vector<OptionSpec>& OptionTable() {
+    static const std::vector<OptionSpec> table = {
+        // Identity and camera service (port 8008, mDNS).
+        {"--address", "A", "IPv4 address of the first unit (default 127.0.0.1)", Text(&Options::address)},
+        {"--name", "N", "mDNS host name stem; answers \"N.local\" (default orvexcam)", Text(&Options::name)},
+        {"--units", "N", "number of units on consecutive addresses, named N, N-2, N-3, ... (default 1)",
+         [](Options&, const char* t) {
+             long long v;
+             if (!ParseLong(t, &v) || v < 1 || v > 64) return false;
+             unitCount = static_cast<int>(v);
+             return true;
+         }},
+        {"--channels", "1|2", "camera channels per unit (default 2)", Int(&Options::channels, 1, 2)},
+        {"--service-version", "V", "service version, major*1000000+minor*1000+patch; writes need >= 9000",
+         Unsigned(&Options::serviceVersion)},
+        {"--camera-id", "X", "camera id (decimal or 0x hex)", Unsigned(&Options::cameraId)},
+        {"--stall-after-s", "S", "the service stops answering S seconds after start", Seconds(&Options::stallAfterS)},
+        {"--drop-after-s", "S", "the service closes each connection S seconds after accepting it",
+         Seconds(&Options::dropAfterS)},
+        {"--reply-delay-ms", "M", "every service reply waits M ms", Int(&Options::replyDelayMs, 0, 60000)},
+        {"--no-mdns", nullptr, "do not answer mDNS queries", Switch(&Options::mdns, false)},
+        // Video (ports 8012/8013).
+        {"--plain-video", nullptr, "also serve unframed H.264 on 9012/9013", Switch(&Options::plainVideo, true)},
+        {"--video-drop-fragment-every", "N", "drop every N-th video fragment",
+         Int(&Options::videoDropFragmentEvery, 0, 1000000)},
+        {"--video-bad-header-after-s", "S", "send a corrupt fragment header after S seconds",
+         Seconds(&Options::videoBadHeaderAfterS)},
+        {"--video-close-after-s", "S", "close video connections after S seconds", Seconds(&Options::videoCloseAfterS)},
+        {"--video-pause-from-s", "S", "stop sending video from S seconds", Seconds(&Options::videoPauseFromS)},
+        {"--video-pause-to-s", "S", "resume video at S seconds", Seconds(&Options::videoPauseToS)},
+        {"--replay-s", "S", "encode S seconds of video once, then replay them", Seconds(&Options::replayS)},
+        // Still capture (ports 8014/8015).
+        {"--capture-delay-ms", "M", "stills wait M ms before sending", Int(&Options::captureDelayMs, 0, 600000)},
+        {"--capture-fail", nullptr, "still connections close without a picture", Switch(&Options::captureFail, true)},
+        // Scan link (port 8010).
+        {"--crawler-speed", "MMS", "simulated crawler speed in mm/s", Seconds(&Options::crawlerSpeedMmS)},
+        {"--scanlink-corrupt-every", "N", "corrupt every N-th scan-link frame",
+         Int(&Options::scanlinkCorruptEvery, 0, 1000000)},
+        {"--scanlink-silent-after-s", "S", "scan link goes silent after S seconds",
+         Seconds(&Options::scanlinkSilentAfterS)},
+        // Firmware update (port 8006).
+        {"--firmware-result", "R", "force the firmware result byte (0..255)", Int(&Options::firmwareResult, -1, 255)},
+        // Tests only.
+        {"--port-base", "B", "add B to every TCP port (tests)", Int(&Options::portBase, 0, 50000)},
+    };
+    return table;
+}
+
+void PrintHelp() {
+    printf("usage: orvex-camsim [options]\n\nSimulates ORVEX camera units until SIGINT or SIGTERM.\n\n");
+    for (const OptionSpec& o : OptionTable()) {
+        std::string left = std::string(o.name) + (o.argument ? std::string(" ") + o.argument : "");
+        printf("  %-30s %s\n", left.c_str(), o.help);
+    }
+    printf("  %-30s %s\n", "--help", "show this text");
+}
+
+// The address `offset` places after `first`; empty when it leaves IPv4.
+std::string NextAddress(const std::string& first, int offset) {
+    in_addr a{};
+    if (inet_pton(AF_INET, first.c_str(), &a) != 1) return {};
+    uint64_t v = static_cast<uint64_t>(ntohl(a.s_addr)) + static_cast<uint64_t>(offset);
+    if (v > 0xFFFFFFFFu) return {};
+    a.s_addr = htonl(static_cast<uint32_t>(v));
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &a, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            PrintHelp();
+            return 0;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& o : OptionTable())
+            if (strcmp(arg, o.name) == 0) spec = &o;
+        if (!spec) {
+            fprintf(stderr, "orvex-camsim: unknown option %s (see --help)\n", arg);
+            return 2;
+        }
+        const char* value = "";
+        if (spec->argument) {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "orvex-camsim: %s needs a value\n", arg);
+                return 2;
+            }
+            value = argv[++i];
+        }
+        if (!spec->set(options, value)) {
+            fprintf(stderr, "orvex-camsim: bad value for %s: %s\n", arg, value);
+            return 2;
+        }
+    }
+    in_addr check{};
+    if (inet_pton(AF_INET, options.address.c_str(), &check) != 1) {
+        fprintf(stderr, "orvex-camsim: --address needs a numeric IPv4 address: %s\n", options.address.c_str());
+        return 2;
+    }
+
+    // Block the stop signals before any thread exists, so that every thread
+    // inherits the mask and only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::unique_ptr<camsim::Unit>> units;
+    for (int n = 0; n < unitCount; ++n) {
+        Options unitOptions = options;
+        unitOptions.address = NextAddress(options.address, n);
+        if (unitOptions.address.empty()) {
+            fprintf(stderr, "orvex-camsim: too many units for %s\n", options.address.c_str());
+            return 2;
+        }
+        if (n > 0) unitOptions.name = options.name + "-" + std::to_string(n + 1);
+        // Each unit reports its own id, so several units stay apart in a session.
+        unitOptions.cameraId = options.cameraId + static_cast<uint32_t>(n);
+        auto unit = std::make_unique<camsim::Unit>(unitOptions);
+        if (!unit->Start()) return 1;
+        unit->Print("unit %d: %s.local on %s, %d channel(s), service version %u", n, unitOptions.name.c_str(),
+                    unitOptions.address.c_str(), unitOptions.channels, unitOptions.serviceVersion);
+        units.push_back(std::move(unit));
+    }
+
+    int signalNumber = 0;
+    while (sigwait(&stopSignals, &signalNumber) != 0) {
+    }
+    for (auto it = units.rbegin(); it != units.rend(); ++it) (*it)->Stop();
+    units.front()->Print("stopped (%s)", strsignal(signalNumber));
+    return 0;
+}
