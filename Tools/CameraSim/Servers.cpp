@@ -6,6 +6,7 @@ void AddPortServers(Unit& unit) {
     // unit.AddServer(MakeXxxServer());  one line per port server, in port order
     if (unit.Opts().mdns) unit.AddServer(MakeMdnsResponder());
     unit.AddServer(MakeServiceServer());
+    unit.AddServer(MakeCaptureServer());
 }
 
 }  // namespace camsim

@@ -12,6 +12,7 @@ namespace camsim {
 
 std::unique_ptr<PortServer> MakeMdnsResponder();  // 5353 UDP, mDNS A answers (MdnsResponder.cpp)
 std::unique_ptr<PortServer> MakeServiceServer();  // 8008 (ServiceServer.cpp)
+std::unique_ptr<PortServer> MakeCaptureServer();  // 8014, 8015 (CaptureServer.cpp)
 
 // Creates every port server of a unit (called by the Unit constructor).
 void AddPortServers(Unit& unit);

@@ -44,6 +44,7 @@ struct Options {
     // Still capture (ports 8014/8015).
     int captureDelayMs = 0;
     bool captureFail = false;
+    int captureSizeBytes = 0;  // > 0: pad every still with comment segments to this size
 
     // Scan link (port 8010).
     double crawlerSpeedMmS = 25.0;

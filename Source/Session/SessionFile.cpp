@@ -1,0 +1,350 @@
+// Section index: payload writer | payload reader | file save | file load
+#include "Session/SessionFile.h"
+
+#include <fcntl.h>
+#include <lz4.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "App/Alerts.h"
+#include "App/Log.h"
+#include "Platform/Platform_Linux/FileServices.h"
+#include "Session/MediaName.h"
+
+namespace {
+
+constexpr size_t kInitialPayload_bytes = 4u << 20;
+constexpr uint32_t kMaxPayload_bytes = 0x7E000000u;
+// A data file larger than this is not one the program wrote (a one-hour
+// history is a few megabytes); it is refused before it is read into memory.
+constexpr uint64_t kMaxDataFile_bytes = 512ull << 20;
+// LZ4 never expands a block's content by more than this ratio.
+constexpr uint64_t kMaxLz4Ratio = 255;
+constexpr uint8_t kMagic[4] = {0x00, 0x0F, 0x42, 0x4D};
+
+// ---- payload writer -------------------------------------------------------------
+
+// A growable big-endian writer. Its buffer starts at 4 MiB and only doubles.
+class PayloadWriter {
+public:
+    PayloadWriter() : bytes_(kInitialPayload_bytes) {}
+
+    void Reserve(size_t more) {
+        size_t size = bytes_.size();
+        while (size - used_ < more) size *= 2;
+        if (size != bytes_.size()) bytes_.resize(size);
+    }
+    void U8(uint8_t v) {
+        Reserve(1);
+        bytes_[used_++] = v;
+    }
+    void U32(uint32_t v) {
+        Reserve(4);
+        uint8_t* p = &bytes_[used_];
+        p[0] = static_cast<uint8_t>(v >> 24);
+        p[1] = static_cast<uint8_t>(v >> 16);
+        p[2] = static_cast<uint8_t>(v >> 8);
+        p[3] = static_cast<uint8_t>(v);
+        used_ += 4;
+    }
+    void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
+    void U64(uint64_t v) {
+        U32(static_cast<uint32_t>(v >> 32));
+        U32(static_cast<uint32_t>(v));
+    }
+    void F64(double d) {
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        U64(bits);
+    }
+
+    void Series(const SampleSeries& series) {
+        const std::vector<size_t> kept = CompactedIndices(series);
+        Reserve(12 * kept.size() + 256);
+        U32(static_cast<uint32_t>(kept.size()));
+        for (size_t i : kept) F64(series[i].time);
+        for (size_t i : kept) I32(series[i].value);
+    }
+
+    std::vector<uint8_t> Take() {
+        bytes_.resize(used_);
+        return std::move(bytes_);
+    }
+
+private:
+    std::vector<uint8_t> bytes_;
+    size_t used_ = 0;
+};
+
+// L of a record: 28 + 4 x optionCount. A camera could send an optionCount
+// outside 0..48; the stored count is clamped so the words written never run
+// past the record (a negative count stores no options).
+int32_t RecordByteLength(const picam::ParamRecord& r) {
+    int32_t options = r.optionCount;
+    if (options < 0) options = 0;
+    if (options > picam::kMaxOptions) options = picam::kMaxOptions;
+    return 28 + 4 * options;
+}
+
+// ---- payload reader ------------------------------------------------------------
+
+// Bounds-checked big-endian reader: every read past the end fails.
+class PayloadReader {
+public:
+    PayloadReader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+    size_t Left() const { return n_ - at_; }
+    bool U8(uint8_t* v) {
+        if (Left() < 1) return false;
+        *v = p_[at_++];
+        return true;
+    }
+    bool U32(uint32_t* v) {
+        if (Left() < 4) return false;
+        const uint8_t* q = p_ + at_;
+        *v = (uint32_t{q[0]} << 24) | (uint32_t{q[1]} << 16) | (uint32_t{q[2]} << 8) | q[3];
+        at_ += 4;
+        return true;
+    }
+    bool I32(int32_t* v) {
+        uint32_t u;
+        if (!U32(&u)) return false;
+        *v = static_cast<int32_t>(u);
+        return true;
+    }
+    bool Skip(size_t n) {
+        if (Left() < n) return false;
+        at_ += n;
+        return true;
+    }
+    // Reads one series; M is checked against what is left before anything is allocated.
+    bool Series(SampleSeries* series) {
+        uint32_t m;
+        if (!U32(&m)) return false;
+        if (Left() / 12 < m) return false;
+        series->resize(m);
+        for (uint32_t i = 0; i < m; ++i) {
+            uint32_t hi, lo;
+            U32(&hi);
+            U32(&lo);
+            const uint64_t bits = (uint64_t{hi} << 32) | lo;
+            std::memcpy(&(*series)[i].time, &bits, sizeof bits);
+        }
+        for (uint32_t i = 0; i < m; ++i) I32(&(*series)[i].value);
+        return true;
+    }
+
+private:
+    const uint8_t* p_;
+    size_t n_;
+    size_t at_ = 0;
+};
+
+// Smallest byte count of one camera block with at least one record: id, G,
+// and per group R (R may be 0).
+constexpr size_t kMinCameraBlock_bytes = 4 + 4 + 2 * 4;
+
+bool ReadCameras(PayloadReader& in, SessionData* data) {
+    uint32_t cameraCount;
+    if (!in.U32(&cameraCount)) return false;
+    for (uint32_t c = 0; c < cameraCount; ++c) {
+        // Checked before each history is allocated, so a huge count costs nothing.
+        if (in.Left() < kMinCameraBlock_bytes) return false;
+        auto camera = std::make_unique<CameraHistory>();
+        int32_t id;
+        uint32_t groupCount;
+        in.I32(&id);
+        in.U32(&groupCount);
+        if (groupCount != kHistoryGroups) return false;
+        camera->groups[0].params[1].value = id;
+        for (int g = 0; g < kHistoryGroups; ++g) {
+            uint32_t recordCount;
+            if (!in.U32(&recordCount) || recordCount > kHistoryParams) return false;
+            for (uint32_t r = 0; r < recordCount; ++r) {
+                int32_t length;
+                if (!in.I32(&length)) return false;
+                if (length < 0 || length % 4 != 0 || length / 4 > picam::kParamWords) return false;
+                if (in.Left() < static_cast<size_t>(length)) return false;
+                int32_t words[picam::kParamWords];
+                for (int32_t w = 0; w < length / 4; ++w) in.I32(&words[w]);
+                std::memcpy(&camera->groups[g].params[r], words, static_cast<size_t>(length));
+                if (!in.Series(&camera->series[g][r])) return false;
+            }
+        }
+        data->cameras.push_back(std::move(camera));
+    }
+    return true;
+}
+
+// ---- file save --------------------------------------------------------------------
+
+void LogCopyFailure(const Path& from, const Path& to) {
+    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+             to.CStr());
+}
+
+void DeleteOrLog(const Path& path) {
+    if (!platform::DeleteFile(path))
+        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
+}
+
+// Writes every byte to `temporary`, flushes it to the disk and renames it over
+// `path`. The old file stays whole until the rename.
+bool WriteReplacing(const Path& path, const Path& temporary, const std::vector<uint8_t>& bytes) {
+    const int fd = open(temporary.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    if (close(fd) != 0) ok = false;
+    if (ok && std::rename(temporary.CStr(), path.CStr()) != 0) ok = false;
+    if (!ok) unlink(temporary.CStr());
+    return ok;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeSessionPayload(const SessionData& data) {
+    PayloadWriter out;
+    for (uint8_t b : kMagic) out.U8(b);
+    out.U8(1);
+    out.U32(static_cast<uint32_t>(data.cameras.size()));
+    for (const auto& camera : data.cameras) {
+        out.I32(camera->Id());
+        out.U32(kHistoryGroups);
+        for (int g = 0; g < kHistoryGroups; ++g) {
+            out.U32(kHistoryParams);
+            for (int i = 0; i < kHistoryParams; ++i) {
+                const picam::ParamRecord& r = camera->groups[g].params[i];
+                const int32_t length = RecordByteLength(r);
+                out.I32(length);
+                const int32_t* words = &r.value;
+                for (int32_t w = 0; w < length / 4; ++w) out.I32(words[w]);
+                out.Series(camera->series[g][i]);
+            }
+        }
+    }
+    out.U32(kSpareSeries);
+    for (const SampleSeries& s : data.spareSeries) out.Series(s);
+    return out.Take();
+}
+
+PayloadResult DecodeSessionPayload(const uint8_t* payload, size_t length, SessionData* data) {
+    data->Reset();
+    PayloadReader in(payload, length);
+    uint8_t version;
+    if (!in.Skip(4) || !in.U8(&version)) return PayloadResult::Malformed;
+    if (version != 1) return PayloadResult::OtherVersion;
+    uint32_t spareCount = 0;
+    bool ok = ReadCameras(in, data) && in.U32(&spareCount) && spareCount <= kSpareSeries;
+    for (uint32_t i = 0; ok && i < spareCount; ++i) ok = in.Series(&data->spareSeries[i]);
+    if (!ok) {
+        data->Reset();
+        return PayloadResult::Malformed;
+    }
+    return PayloadResult::Ok;
+}
+
+Path SessionDataPath(const Path& folder, const std::string& sessionName) {
+    return Join(folder, SessionDataFileName(sessionName));
+}
+
+Path SessionDataTemporaryPath(const Path& dataPath) {
+    // The trailing "-saving" makes the third-last token a digit, which no
+    // type letter matches, so a leftover file is never listed.
+    return Path(dataPath.Text() + "-saving");
+}
+
+bool SaveSessionData(const Path& folder, const std::string& sessionName, const SessionData& data) {
+    const std::vector<uint8_t> payload = EncodeSessionPayload(data);
+    const Path path = SessionDataPath(folder, sessionName);
+
+    if (payload.size() > kMaxPayload_bytes) {
+        PostAlert("Session data could not be saved (compression error): " + path.Text());
+        return false;
+    }
+    const int u = static_cast<int>(payload.size());
+    const int capacity = u + u / 255 + 16;
+    std::vector<uint8_t> output(4 + static_cast<size_t>(capacity));
+    output[0] = static_cast<uint8_t>(payload.size() >> 24);
+    output[1] = static_cast<uint8_t>(payload.size() >> 16);
+    output[2] = static_cast<uint8_t>(payload.size() >> 8);
+    output[3] = static_cast<uint8_t>(payload.size());
+    const int packed = LZ4_compress_default(reinterpret_cast<const char*>(payload.data()),
+                                            reinterpret_cast<char*>(output.data() + 4), u, capacity);
+    if (packed <= 0) {
+        PostAlert("Session data could not be saved (compression error): " + path.Text());
+        return false;
+    }
+    output.resize(4 + static_cast<size_t>(packed));
+
+    Path backup;
+    if (platform::GetFileInfo(path, nullptr)) {
+        backup = Path(path.Text() + ".bk");
+        if (!platform::CopyFile(path, backup)) LogCopyFailure(path, backup);
+    }
+
+    if (WriteReplacing(path, SessionDataTemporaryPath(path), output)) {
+        if (!backup.Empty()) DeleteOrLog(backup);
+        return true;
+    }
+
+    PostAlert("Session data could not be saved (file error): " + path.Text());
+    if (!backup.Empty()) {
+        if (platform::CopyFile(backup, path)) {
+            DeleteOrLog(backup);
+        } else {
+            LogCopyFailure(backup, path);
+        }
+    }
+    return false;
+}
+
+void LoadSessionData(const Path& folder, const std::string& sessionName, SessionData* data) {
+    data->Reset();
+    const Path path = SessionDataPath(folder, sessionName);
+    uint64_t size = 0;
+    if (!platform::FileSize(path, &size)) return;  // missing: an empty history, silently
+    std::vector<uint8_t> file;
+    if (size > kMaxDataFile_bytes) {
+        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
+                 static_cast<unsigned long long>(size));
+    } else if (!platform::ReadWholeFile(path, &file)) {
+        return;
+    }
+
+    bool ok = file.size() > 3 && file.size() <= kMaxDataFile_bytes;
+    uint32_t u = 0;
+    std::vector<uint8_t> payload;
+    if (ok) {
+        u = (uint32_t{file[0]} << 24) | (uint32_t{file[1]} << 16) | (uint32_t{file[2]} << 8) | file[3];
+        const uint64_t packed = file.size() - 4;
+        // A length no LZ4 block of this size can produce is refused before allocating.
+        ok = u <= kMaxPayload_bytes && u <= packed * kMaxLz4Ratio + 16;
+    }
+    if (ok) {
+        payload.resize(u);
+        const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(file.data() + 4),
+                                            reinterpret_cast<char*>(payload.data()), static_cast<int>(file.size() - 4),
+                                            static_cast<int>(u));
+        ok = got >= 0 && static_cast<uint32_t>(got) == u;
+    }
+    if (ok && DecodeSessionPayload(payload.data(), payload.size(), data) == PayloadResult::Malformed) ok = false;
+    if (!ok) {
+        data->Reset();
+        PostAlert("Session data could not be loaded (decompress error): " + path.Text());
+    }
+}
