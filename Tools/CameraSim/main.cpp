@@ -117,6 +117,7 @@ const std::vector<OptionSpec>& OptionTable() {
         // Still capture (ports 8014/8015).
         {"--capture-delay-ms", "M", "stills wait M ms before sending", Int(&Options::captureDelayMs, 0, 600000)},
         {"--capture-fail", nullptr, "still connections close without a picture", Switch(&Options::captureFail, true)},
+        {"--capture-size-bytes", "N", "pad every still to exactly N bytes", Int(&Options::captureSizeBytes, 0, 100000000)},
         // Scan link (port 8010).
         {"--crawler-speed", "MMS", "simulated crawler speed in mm/s", Seconds(&Options::crawlerSpeedMmS)},
         {"--scanlink-corrupt-every", "N", "corrupt every N-th scan-link frame",
