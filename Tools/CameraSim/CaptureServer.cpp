@@ -1,6 +1,7 @@
 #include "CameraSim/CaptureServer.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -70,10 +71,14 @@ private:
         const Options& o = unit_->Opts();
         const int port = unit_->Port(8014 + group);
         unit_->Print("connection port %d from %s", port, peer.c_str());
-        if (group >= o.channels) return;
+        if (group >= o.channels) {
+            shutdown(fd, SHUT_RDWR);
+            return;
+        }
         if (o.captureDelayMs > 0 && !WaitQuietly(fd, o.captureDelayMs)) return;
         if (o.captureFail) {
             unit_->Print("capture port %d: failing on purpose", port);
+            shutdown(fd, SHUT_RDWR);
             return;
         }
         int width = ShownValue(unit_->Param(group, kImageWidthIndex));
@@ -93,6 +98,8 @@ private:
         }
         if (o.captureSizeBytes > 0) PadJpeg(&jpeg, static_cast<size_t>(o.captureSizeBytes));
         const bool sent = SendAllFd(fd, jpeg.data(), jpeg.size());
+        // The end of the file is the end of the connection.
+        shutdown(fd, SHUT_RDWR);
         unit_->Print("capture port %d: %s %zu bytes (%dx%d q%d)", port, sent ? "sent" : "failed to send", jpeg.size(),
                      width, height, quality);
     }

@@ -1,0 +1,168 @@
+#include "Video/Camera/Capture.h"
+
+#include <pthread.h>
+#include <time.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "App/Log.h"
+#include "Video/AV/CameraSlot.h"
+#include "Video/Camera/Catalogue.h"
+#include "Video/Camera/Service.h"
+#include "Video/Camera/Socket.h"
+
+namespace {
+
+struct CaptureJob {
+    std::string host;
+    int port = 0;
+    CaptureCallback callback;
+};
+
+void* CaptureThreadMain(void* arg) {
+    std::unique_ptr<CaptureJob> job(static_cast<CaptureJob*>(arg));
+    pthread_setname_np(pthread_self(), "orvex-capture");
+    ProcessCapture(job->host, job->port, job->callback);
+    return nullptr;
+}
+
+void SleepOneMs() {
+    const timespec ts{0, 1000000};
+    nanosleep(&ts, nullptr);
+}
+
+void ClearCapturing(AV::CameraSlot* slot) {
+    std::lock_guard<std::mutex> hold(slot->lock);
+    slot->flags &= ~static_cast<uint32_t>(AV::kSlotCapturing);
+}
+
+}  // namespace
+
+void SnapshotSaveQueue::Push(CaptureRequest request) {
+    std::lock_guard<std::mutex> hold(lock_);
+    items_.push_back(std::move(request));
+}
+
+size_t SnapshotSaveQueue::Size() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return items_.size();
+}
+
+void RequestSnapshot(AV::CameraSlot& slot, int64_t sessionTimeUs, SnapshotSaveQueue& queue) {
+    uint32_t flags;
+    {
+        std::lock_guard<std::mutex> hold(slot.lock);
+        flags = slot.flags;
+    }
+    if ((flags & AV::kSlotStreaming) == 0) return;
+
+    picam::ServiceRef service = picam::AcquireService(slot.cameraIndex);
+    const int group = slot.channel;
+    CaptureRequest request;
+    request.slot = &slot;
+    request.mediaType = 2;
+    request.sessionTime = sessionTimeUs;
+    request.group = group;
+    {
+        std::lock_guard<std::mutex> hold(service->tableLock);
+        const picam::ParamGroup& g = service->groups[group == 1 ? 1 : 0];
+        request.cameraId = service->groups[0].params[picam::CameraId].value;
+        request.imageWidth = static_cast<int32_t>(picam::ShownValueInt(g.params[picam::ImageWidth]));
+        request.imageHeight = static_cast<int32_t>(picam::ShownValueInt(g.params[picam::ImageHeight]));
+        request.jpegQuality = static_cast<int32_t>(picam::ShownValueInt(g.params[picam::JpegQuality]));
+    }
+    {
+        std::lock_guard<std::mutex> hold(slot.lock);
+        slot.flags |= AV::kSlotCapturing;
+    }
+    SnapshotSaveQueue* target = &queue;
+    StartCapture(*service, group, [request = std::move(request), target](const uint8_t* data, size_t size) {
+        if (data != nullptr && size > 0) {
+            CaptureRequest done = request;
+            done.jpeg.assign(data, data + size);
+            target->Push(std::move(done));
+        }
+        ClearCapturing(request.slot);
+    });
+}
+
+void StartCapture(picam::Service& service, int group, CaptureCallback callback) {
+    const std::string host = service.Host();
+    if (host.empty()) {
+        callback(nullptr, 0);
+        return;
+    }
+    auto job = std::make_unique<CaptureJob>();
+    job->host = host;
+    job->port = kCapturePortBase + group;
+    job->callback = std::move(callback);
+
+    pthread_attr_t attr;
+    pthread_t thread;
+    int rc = pthread_attr_init(&attr);
+    if (rc == 0) {
+        pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+        rc = pthread_create(&thread, &attr, CaptureThreadMain, job.get());
+        pthread_attr_destroy(&attr);
+    }
+    if (rc != 0) {
+        // The program treats a thread that cannot start as fatal.
+        LogWrite(LOG_FATAL, LOG_SRC_CAMERA, __LINE__, "StartCapture | could not start the capture thread");
+        std::abort();
+    }
+    job.release();  // owned by the thread now
+}
+
+void ProcessCapture(const std::string& host, int port, const CaptureCallback& callback) {
+    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | connecting to %s:%u", host.c_str(),
+             static_cast<unsigned>(port));
+    TcpSocket socket(ConnectTcp(host, port, kCaptureTimeout_us));
+    if (!socket.IsOpen()) {
+        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | failed to connect: %s",
+                 SocketErrorText(LastSocketError()).c_str());
+        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received zero bytes");
+        callback(nullptr, 0);
+        return;
+    }
+    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | connected, allocating data");
+    std::vector<uint8_t> buffer(kCaptureBuffer_bytes);
+    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | waiting for JPEG data...");
+
+    size_t total = 0;
+    bool tooLarge = false;
+    for (;;) {
+        const int n = socket.ReceiveSome(buffer.data() + total, static_cast<int>(buffer.size() - total),
+                                         kCaptureTimeout_us);
+        if (n <= 0) {
+            if (n < 0)
+                LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | recv error %s",
+                         SocketErrorText(LastSocketError()).c_str());
+            break;
+        }
+        total += static_cast<size_t>(n);
+        if (total == buffer.size()) {
+            if (buffer.size() * 2 > kCaptureMax_bytes) {
+                tooLarge = true;
+                break;
+            }
+            buffer.resize(buffer.size() * 2);  // the new half is zero-filled
+        }
+        SleepOneMs();
+    }
+    socket.Close();
+
+    if (tooLarge) {
+        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | picture larger than %zu bytes, dropped",
+                 kCaptureMax_bytes);
+        total = 0;
+    }
+    if (total > 0) {
+        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received - %d bytes",
+                 static_cast<int>(total));
+        callback(buffer.data(), total);
+    } else {
+        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received zero bytes");
+        callback(nullptr, 0);
+    }
+}
