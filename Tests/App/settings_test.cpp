@@ -11,25 +11,11 @@
 #include "App/Log.h"
 #include "App/Settings.h"
 #include "Session/TempFolder.h"
+#include "Support/FileText.h"
 
 namespace {
 
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteText(const std::string& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-}
-
-bool Exists(const std::string& file) {
-    struct stat st {};
-    return stat(file.c_str(), &st) == 0;
-}
+using namespace testfiles;
 
 // ---- reading rules, one table ------------------------------------------------
 

@@ -285,13 +285,17 @@ std::string DocumentsFromUserDirs(const std::string& text, const std::string& ho
         static const char kKey[] = "XDG_DOCUMENTS_DIR=\"";
         if (line.compare(p, sizeof kKey - 1, kKey) != 0) continue;
         p += sizeof kKey - 1;
-        const size_t close = line.find('"', p);
-        if (close == std::string::npos) continue;
         std::string value;
-        for (size_t i = p; i < close; ++i) {
-            if (line[i] == '\\' && i + 1 < close) ++i;  // shell-style escapes
+        bool closed = false;
+        for (size_t i = p; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                closed = true;
+                break;
+            }
+            if (line[i] == '\\' && i + 1 < line.size()) ++i;  // shell-style escapes
             value.push_back(line[i]);
         }
+        if (!closed) continue;
         if (value.compare(0, 5, "$HOME") == 0 && (value.size() == 5 || value[5] == '/')) {
             if (home.empty()) continue;
             value = home + value.substr(5);
