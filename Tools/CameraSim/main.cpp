@@ -119,10 +119,10 @@ const std::vector<OptionSpec>& OptionTable() {
         {"--capture-fail", nullptr, "still connections close without a picture", Switch(&Options::captureFail, true)},
         {"--capture-size-bytes", "N", "pad every still to exactly N bytes", Int(&Options::captureSizeBytes, 0, 100000000)},
         // Scan link (port 8010).
-        {"--crawler-speed", "MMS", "simulated crawler speed in mm/s", Seconds(&Options::crawlerSpeedMmS)},
+        {"--crawler-speed-mm-s", "MMS", "simulated crawler speed in mm/s (default 25)", Seconds(&Options::crawlerSpeedMmS)},
         {"--scanlink-corrupt-every", "N", "corrupt every N-th scan-link frame",
          Int(&Options::scanlinkCorruptEvery, 0, 1000000)},
-        {"--scanlink-silent-after-s", "S", "scan link goes silent after S seconds",
+        {"--scanlink-silent-after-s", "S", "each scan-link connection goes silent S seconds after it opened",
          Seconds(&Options::scanlinkSilentAfterS)},
         // Firmware update (port 8006).
         {"--firmware-result", "R", "force the firmware result byte (0..255)", Int(&Options::firmwareResult, -1, 255)},
