@@ -1,0 +1,149 @@
+// Helpers of the camera-link tests: a temporary folder, a log file that the
+// tests read back, unique host-name stems, polling waits and a tiny mDNS
+// answerer for extra names.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "App/Log.h"
+#include "Platform/Platform_Linux/FileServices.h"
+#include "Video/Camera/Mdns.h"
+
+namespace cameratest {
+
+// mkdtemp folder, removed with its content at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        char pattern[] = "/tmp/orvex-camera-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made ? made : "";
+    }
+    ~TempFolder() {
+        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    const std::string& Text() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Sends the program's log to a file in a temporary folder; Text() reads it.
+class LogCapture {
+public:
+    LogCapture() {
+        LogUseProcessMutex();
+        LogSetLevel(LOG_TRACE);
+        LogSetStderr(false);
+        LogOpenFile(Path(folder_.Text()));
+    }
+    ~LogCapture() {
+        LogCloseFile();
+        LogSetStderr(true);
+    }
+    std::string Text() const {
+        std::vector<uint8_t> bytes;
+        platform::ReadWholeFile(Path(LogFilePath()), &bytes);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    bool Contains(const std::string& line) const { return Text().find(line) != std::string::npos; }
+    size_t Count(const std::string& line) const {
+        const std::string text = Text();
+        size_t n = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+        return n;
+    }
+
+private:
+    TempFolder folder_;
+};
+
+// A host-name stem no other test or process uses.
+inline std::string UniqueStem(const char* what) {
+    return std::string("orvt-") + what + "-" + std::to_string(getpid());
+}
+
+// Polls `done` every 10 ms until it holds or `timeoutMs` passed.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Answers mDNS A queries for one extra name with a given address (a second
+// name of the same unit, or a name for an address nobody serves).
+class ExtraName {
+public:
+    ExtraName(const std::string& name, const std::string& address) : name_(name) {
+        in_addr a{};
+        inet_pton(AF_INET, address.c_str(), &a);
+        address_ = a.s_addr;
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(kMdnsPort);
+        inet_pton(AF_INET, kMdnsGroup, &sa.sin_addr);
+        bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        ip_mreq m{};
+        inet_pton(AF_INET, kMdnsGroup, &m.imr_multiaddr);
+        inet_pton(AF_INET, "127.0.0.1", &m.imr_interface);
+        setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m);
+        thread_ = std::thread([this] { Loop(); });
+    }
+    ~ExtraName() {
+        stop_ = true;
+        thread_.join();
+        close(fd_);
+    }
+
+private:
+    void Loop() {
+        uint8_t buffer[1500];
+        std::vector<std::string> names;
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            uint16_t id = 0;
+            if (n <= 0 || !MdnsParseQuestions(buffer, static_cast<size_t>(n), &id, &names)) continue;
+            for (const std::string& q : names) {
+                if (!DnsNamesEqual(q, name_)) continue;
+                std::vector<uint8_t> answer = MdnsBuildAnswer(name_, id, address_);
+                sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+            }
+        }
+    }
+
+    std::string name_;
+    uint32_t address_ = 0;
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace cameratest
