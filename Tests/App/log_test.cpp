@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -102,6 +104,9 @@ struct PruneCase {
     std::vector<std::string> deleted;  // names expected to be gone afterwards
     size_t remaining;                  // entries afterwards, the new log included
 };
+
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const PruneCase& c, std::ostream* os) { *os << c.name; }
 
 class Pruning : public Logger, public ::testing::WithParamInterface<PruneCase> {};
 

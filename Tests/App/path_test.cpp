@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "App/Path.h"
 
 namespace {
@@ -11,6 +13,9 @@ struct AppendCase {
     const char* name;
     const char* extension;
 };
+
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const AppendCase& c, std::ostream* os) { *os << c.base << " + " << c.component; }
 
 class PathAppend : public ::testing::TestWithParam<AppendCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sys/stat.h>
 
 #include <cfloat>
@@ -24,6 +26,9 @@ struct ReadCase {
     std::string text;
     std::function<void(const Settings&)> check;
 };
+
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadRules : public ::testing::TestWithParam<ReadCase> {};
 

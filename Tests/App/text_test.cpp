@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cfloat>
 #include <cstdint>
 #include <string>
@@ -53,6 +55,9 @@ struct TrimCase {
     std::string input;
     std::string expected;
 };
+
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const TrimCase& c, std::ostream* os) { *os << c.name; }
 
 class Trim : public ::testing::TestWithParam<TrimCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -175,6 +177,9 @@ struct CopyCase {
     bool succeeds;
     std::vector<uint64_t> progress;  // copied bytes at each call
 };
+
+// Test names and failure messages show the case, not its bytes.
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
 
 class CopyWithProgress : public FileServices, public ::testing::WithParamInterface<CopyCase> {};
 
