@@ -1,0 +1,104 @@
+#include "Session/RecordControls.h"
+
+#include "App/Alerts.h"
+#include "App/Log.h"
+#include "Platform/Platform_Linux/FileServices.h"
+#include "Video/AV/CameraSlot.h"
+#include "Video/Camera/Catalogue.h"
+#include "Video/Camera/Service.h"
+
+namespace {
+
+// Stops one slot's recording and clears its path; an empty file (no key
+// frame arrived) is removed.
+void StopSlotRecording(AV::CameraSlot* slot) {
+    std::string path;
+    {
+        std::lock_guard<std::mutex> hold(slot->lock);
+        path.swap(slot->recordingPath);
+        slot->recordingStartTime = 0;
+        slot->recordingSessionTime = 0;
+    }
+    const int64_t packets = slot->stream.StopRecording();
+    if (packets == 0 && !path.empty()) {
+        if (platform::DeleteFile(Path(path))) {
+            LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__,
+                     "StopRecordings | %s stopped before its first key frame, removed", path.c_str());
+        } else {
+            LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots) {
+    for (AV::CameraSlot* slot : activeSlots)
+        if (slot->stream.IsRecording()) return true;
+    return false;
+}
+
+bool StartRecordings(RecordingContext& context) {
+    SessionStore& store = context.store;
+    if (store.currentIndex < 0) return false;
+    for (AV::CameraSlot* slot : context.activeSlots) {
+        int32_t cameraId;
+        {
+            picam::ServiceRef service = picam::AcquireService(slot->cameraIndex);
+            std::lock_guard<std::mutex> hold(service->tableLock);
+            cameraId = service->groups[0].params[picam::CameraId].value;
+        }
+        if (!slot->recordEnabled || (slot->Flags() & AV::kSlotStreaming) == 0) continue;
+        MediaEntry entry;
+        entry.type = MediaType::Video;
+        entry.time = store.SessionTimeNow();
+        entry.cameraId = static_cast<uint32_t>(cameraId);
+        entry.cameraSlot = slot->channel;
+        const std::string path = store.MediaPath(store.currentIndex, entry).Text();
+        {
+            std::lock_guard<std::mutex> hold(slot->lock);
+            slot->recordingPath = path;
+            slot->recordingStartTime = 0;
+            slot->recordingSessionTime = 0;
+        }
+        if (!slot->stream.StartRecording(path)) {
+            PostAlert("Could not start recording. Please ensure adequate disk space.");
+            std::lock_guard<std::mutex> hold(slot->lock);
+            slot->recordingPath.clear();
+        }
+    }
+    store.RefreshSessions();
+    if (context.holdAwake) context.holdAwake(IsAnyRecording(context.activeSlots));
+    return true;
+}
+
+void StopRecordings(RecordingContext& context) {
+    for (AV::CameraSlot* slot : context.activeSlots) StopSlotRecording(slot);
+    context.store.RefreshSessions();
+    if (context.holdAwake) context.holdAwake(false);
+}
+
+void EmergencyStop(RecordingContext& context) {
+    for (AV::CameraSlot* slot : context.activeSlots) StopSlotRecording(slot);
+    context.store.SaveCurrentSessionData();
+    if (context.saveSettings) context.saveSettings();
+    if (context.holdAwake) context.holdAwake(false);
+}
+
+void LowStorageWatchdog::Step(float dtSeconds, RecordingContext& context, StorageMonitor& monitor) {
+    accumulator_ += dtSeconds;
+    if (accumulator_ < 0) return;
+    accumulator_ -= 1.0f;
+    monitor.SetFolder(context.store.StorageFolder().Text());
+    {
+        std::lock_guard<std::mutex> hold(monitor.Lock());
+        // Compared unsigned, so the unknown value (-1) never counts as low.
+        if (static_cast<uint64_t>(monitor.FreeBytes_locked()) < static_cast<uint64_t>(kLowStorage_bytes)) {
+            if (IsAnyRecording(context.activeSlots))
+                PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
+            LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "EmergencyStop - storage space low");
+            EmergencyStop(context);
+        }
+    }
+    if (context.holdAwake) context.holdAwake(IsAnyRecording(context.activeSlots));
+}

@@ -1,0 +1,55 @@
+// The Record control's actions and the recording safety net: starting and
+// stopping the recordings of every active camera slot into the current
+// session, the emergency stop, and the once-a-second low-storage watchdog.
+//
+// Threads: UI thread. Each slot's recorder is reached through its stream
+// (recorder lock) and its recording path under the slot lock.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "Session/SessionStore.h"
+#include "Session/StorageMonitor.h"
+
+namespace AV {
+struct CameraSlot;
+}
+
+// Stopping below this many free bytes keeps the files that are being
+// written readable.
+constexpr int64_t kLowStorage_bytes = 50000000;
+
+struct RecordingContext {
+    SessionStore& store;
+    const std::vector<AV::CameraSlot*>& activeSlots;
+    // Stores the live cameras' recent presets and writes the settings file.
+    std::function<void()> saveSettings;
+    // Keeps the system and the display awake while true (logind inhibitor).
+    std::function<void(bool recording)> holdAwake;
+};
+
+// True when the recorder of any active slot has an output stream.
+bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots);
+
+// Record pressed while nothing records. False (nothing started) when no
+// session is open: the caller opens the session popup instead.
+bool StartRecordings(RecordingContext& context);
+// Record pressed while something records. A recording stopped before its
+// first key frame leaves an empty file; it is removed here so the list never
+// shows it as a broken video.
+void StopRecordings(RecordingContext& context);
+// Stops every recording, saves the session data and the settings
+// (low storage, low power, sleep).
+void EmergencyStop(RecordingContext& context);
+
+// The main loop's once-a-second check of the free space measured by the
+// storage monitor.
+class LowStorageWatchdog {
+public:
+    // Called every frame with the frame time in seconds.
+    void Step(float dtSeconds, RecordingContext& context, StorageMonitor& monitor);
+
+private:
+    float accumulator_ = 0;
+};

@@ -1,0 +1,54 @@
+#include "Session/StorageFolder.h"
+
+#include "App/Log.h"
+#include "Platform/Platform_Linux/FileServices.h"
+
+namespace {
+
+// A folder that exists, or one that does not exist yet and could be created.
+bool UsableFolder(const Path& candidate) {
+    if (candidate.Empty()) return false;
+    platform::FileInfo info;
+    if (platform::GetFileInfo(candidate, &info)) return info.isDirectory;
+    return platform::CreateDirectories(candidate);
+}
+
+}  // namespace
+
+void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
+    if (!settings.SessionDirectory.empty()) {
+        platform::FileInfo info;
+        if (platform::GetFileInfo(Path(settings.SessionDirectory), &info) && info.isDirectory) return;
+    }
+    LogWrite(LOG_DEBUG, LOG_SRC_MAIN, __LINE__, "Invalid session directory ... create new directory");
+    std::vector<Path> candidates;
+    if (settings.TabletMode) candidates.emplace_back(kTabletStorageFolder);
+    const Path documents = platform::DocumentsFolder();
+    if (!documents.Empty()) candidates.push_back(Join(documents, "ORVEX Studio"));
+    if (!dataFolder.Empty()) candidates.push_back(Join(dataFolder, "Sessions"));
+    for (const Path& candidate : candidates) {
+        if (UsableFolder(candidate)) {
+            settings.SessionDirectory = candidate.Text();
+            return;
+        }
+    }
+}
+
+std::string StorageDisplayName(const std::string& folder, const std::string& documents) {
+    // Only a character after the whole Documents path starts the short form,
+    // so the Documents folder itself keeps its full name.
+    if (!documents.empty() && folder.size() > documents.size() && folder.compare(0, documents.size(), documents) == 0 &&
+        folder[documents.size()] == '/') {
+        return "Documents" + folder.substr(documents.size());
+    }
+    std::string label, mountPoint;
+    if (!platform::VolumeLabel(Path(folder), &label, &mountPoint)) return folder;
+    if (mountPoint.empty() || folder.compare(0, mountPoint.size(), mountPoint) != 0) return folder;
+    std::string rest = folder.substr(mountPoint.size());
+    if (!rest.empty() && rest[0] != '/') return folder;  // "/mnt/a" is not inside "/mnt/ab"
+    return label + " (" + mountPoint + ")" + rest;
+}
+
+std::string StorageDisplayName(const std::string& folder) {
+    return StorageDisplayName(folder, platform::DocumentsFolder().Text());
+}

@@ -1,0 +1,75 @@
+#include "Session/StorageMonitor.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <vector>
+
+#include "App/Log.h"
+#include "Platform/Platform_Linux/FileServices.h"
+
+bool StorageMonitor::Start(const std::string& folder, bool tabletMode) {
+    Stop();
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        folder_ = folder;
+        run_ = true;
+    }
+    tabletMode_ = tabletMode;
+    thread_ = std::thread([this] { Run(); });
+    return thread_.joinable();
+}
+
+void StorageMonitor::Stop() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        run_ = false;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void StorageMonitor::SetFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> hold(lock_);
+    folder_ = folder;
+}
+
+int64_t StorageMonitor::FreeBytes() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return freeBytes_;
+}
+
+void StorageMonitor::MeasureOnce() {
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        folder = folder_;
+    }
+    uint64_t bytes = 0;
+    const bool ok = !folder.empty() && platform::FreeSpace(Path(folder), &bytes);
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        freeBytes_ = ok ? static_cast<int64_t>(bytes) : -1;
+    }
+    if (!tabletMode_ || folder.empty()) return;
+    // The tablet's probe: write, read back and remove a small file, which
+    // keeps the storage awake and shows early when it stops answering.
+    const Path probe = Join(Path(folder), "!");
+    static const char kProbeText[] = "KAVOR Industries";
+    if (!platform::WriteWholeFile(probe, kProbeText, 16)) return;
+    std::vector<uint8_t> back;
+    platform::ReadWholeFile(probe, &back);
+    if (!platform::DeleteFile(probe))
+        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", probe.CStr());
+}
+
+void StorageMonitor::Run() {
+    pthread_setname_np(pthread_self(), "orvex-storage");
+    std::unique_lock<std::mutex> hold(lock_);
+    while (run_) {
+        hold.unlock();
+        MeasureOnce();
+        hold.lock();
+        wake_.wait_for(hold, std::chrono::milliseconds(interval_ms_), [this] { return !run_; });
+    }
+}

@@ -1,0 +1,52 @@
+// StorageMonitor: a background thread that measures the free space of the
+// storage folder for the low-storage watchdog. It measures in every mode,
+// not only on tablets: a full disk during a recording is exactly what the
+// watchdog exists for, on any machine. In tablet mode it also makes the
+// probe write into the storage folder.
+//
+// Threads: the monitor thread ("orvex-storage") writes the free-space value;
+// the UI thread reads it and publishes the folder. Both under `lock_`, held
+// only for the read or the write of a value.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class StorageMonitor {
+public:
+    explicit StorageMonitor(int interval_ms = 5000) : interval_ms_(interval_ms) {}
+    ~StorageMonitor() { Stop(); }
+    StorageMonitor(const StorageMonitor&) = delete;
+    StorageMonitor& operator=(const StorageMonitor&) = delete;
+
+    // UI thread. False when the thread could not be started.
+    bool Start(const std::string& folder, bool tabletMode);
+    // UI thread (shut-down): clears the run flag, wakes and joins the thread.
+    void Stop();
+    // UI thread: the folder to measure from the next round on.
+    void SetFolder(const std::string& folder);
+
+    // Free bytes available on the folder's file system; -1 while unknown.
+    int64_t FreeBytes();
+    // The free-space lock, for callers that act while holding it.
+    std::mutex& Lock() { return lock_; }
+    int64_t FreeBytes_locked() const { return freeBytes_; }
+
+    // One measuring round (the thread runs it; tests call it directly).
+    void MeasureOnce();
+
+private:
+    void Run();
+
+    const int interval_ms_;
+    bool tabletMode_ = false;  // set before the thread starts
+    std::thread thread_;       // UI thread only
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool run_ = false;          // guarded by lock_
+    std::string folder_;        // guarded by lock_
+    int64_t freeBytes_ = -1;    // guarded by lock_
+};
