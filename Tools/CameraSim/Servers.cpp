@@ -8,6 +8,7 @@ void AddPortServers(Unit& unit) {
     unit.AddServer(MakeUpdateServer());
     unit.AddServer(MakeServiceServer());
     unit.AddServer(MakeScanLinkServer());
+    unit.AddServer(MakeVideoServer());
     unit.AddServer(MakeCaptureServer());
 }
 

@@ -1,0 +1,139 @@
+#include "Video/AV/CameraSlot.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "App/Alerts.h"
+#include "App/Log.h"
+#include "Video/Camera/Service.h"
+
+namespace AV {
+
+namespace {
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+constexpr const char* kConnectionLostAlert =
+    "The video connection was lost. The current recording has been stopped.\n";
+
+}  // namespace
+
+uint32_t CameraSlot::Flags() {
+    std::lock_guard<std::mutex> guard(lock);
+    return flags;
+}
+
+void CameraSlot::SetFlags(uint32_t set, uint32_t clear) {
+    std::lock_guard<std::mutex> guard(lock);
+    flags = (flags & ~clear) | set;
+}
+
+void ProcessStream(CameraSlot* slot) {
+    char name[16];
+    snprintf(name, sizeof name, "video%d.%d", slot->cameraIndex % 100, slot->channel & 1);
+    pthread_setname_np(pthread_self(), name);
+
+    const int channel = slot->channel == 1 ? 1 : 0;
+    const int port = kVideoPorts[channel];
+    for (;;) {
+        if (!(slot->Flags() & kSlotRun)) break;
+        slot->SetFlags(0, kSlotStreaming | kSlotRecording);
+
+        // Suspended: keep the stream closed.
+        for (;;) {
+            uint32_t f = slot->Flags();
+            if (!(f & kSlotRun) || !(f & kSlotSuspended)) break;
+            if (slot->stream.IsOpen()) slot->stream.Close();
+            SleepMs(33);
+        }
+
+        // Connecting.
+        for (;;) {
+            uint32_t f = slot->Flags();
+            if (!(f & kSlotRun) || (f & kSlotSuspended) || slot->stream.IsOpen()) break;
+            picam::ServiceRef service = picam::AcquireService(slot->cameraIndex);
+            std::string host = service->Host();
+            if (!host.empty()) {
+                char address[300];
+                snprintf(address, sizeof address, "tcp://%s:%d", host.c_str(), port);
+                LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "ProcessStream | connecting to %s", address);
+                Stream::Options options;
+                {
+                    std::lock_guard<std::mutex> guard(slot->lock);
+                    options = slot->streamOptions;
+                }
+                if (slot->stream.Open(address, options)) {
+                    std::lock_guard<std::mutex> guard(slot->lock);
+                    slot->streamAddress = address;
+                    break;
+                }
+                LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "ProcessStream | failed to connect");
+            }
+            SleepMs(100);
+        }
+
+        // Streaming.
+        bool wasRecording = false;
+        bool closedByItself = false;
+        for (;;) {
+            uint32_t f = slot->Flags();
+            if (!(f & kSlotRun) || (f & kSlotSuspended)) break;
+            if (!slot->stream.IsOpen()) {
+                closedByItself = true;
+                break;
+            }
+            bool recording = slot->stream.IsRecording();
+            slot->SetFlags(kSlotStreaming | (recording ? kSlotRecording : 0u), recording ? 0u : kSlotRecording);
+            wasRecording = recording;
+            slot->stream.Process();
+            SleepMs(1);
+        }
+        if (closedByItself && wasRecording) PostAlert(kConnectionLostAlert);
+        slot->stream.Close();
+    }
+    LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stopping video thread[%d] %s", slot->cameraIndex,
+             channel == 1 ? "(satellite)" : " ");
+    slot->SetFlags(0, kSlotStreaming | kSlotRecording);
+    slot->stream.Close();
+}
+
+bool StartSlot(CameraSlot* slot, const Stream::Options& options) {
+    if (slot->thread.joinable()) slot->thread.join();  // a thread that ended by itself
+    {
+        std::lock_guard<std::mutex> guard(slot->lock);
+        slot->flags = (slot->flags | kSlotRun) & ~kSlotStreaming;
+        slot->streamOptions = options;
+    }
+    try {
+        slot->thread = std::thread(ProcessStream, slot);
+    } catch (const std::system_error&) {
+        slot->SetFlags(0, kSlotRun);
+        return false;
+    }
+    return true;
+}
+
+void StopSlot(CameraSlot* slot) {
+    slot->SetFlags(0, kSlotRun);
+    if (slot->thread.joinable()) slot->thread.join();
+    slot->stream.Close();
+    slot->currentPicture.reset();
+}
+
+void UpdateSlotSuspension(CameraSlot* const* activeSlots, int count, bool singleCameraLayout, bool settingsPanelShown) {
+    for (int i = 0; i < count; ++i) {
+        CameraSlot* slot = activeSlots[i];
+        std::lock_guard<std::mutex> guard(slot->lock);
+        if (singleCameraLayout && slot->viewPosition != 0 && !settingsPanelShown) {
+            slot->stream.StopRecording();
+            slot->flags = (slot->flags & ~kSlotRecording) | kSlotSuspended;
+        } else {
+            slot->flags &= ~kSlotSuspended;
+        }
+    }
+}
+
+}  // namespace AV
+

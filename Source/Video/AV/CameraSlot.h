@@ -1,0 +1,79 @@
+// CameraSlot — one shown camera channel and its live video thread
+// (ProcessStream): connect, decode, reconnect after every loss, for as long
+// as the slot runs. The UI steers the thread only through the flags.
+//
+// Threads: the slot lock guards the flags and the strings; it is never held
+// while the stream is processed. The stream has its own locks (Stream.h).
+// The thread handle is touched only by the UI thread (start and stop).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "Video/AV/LatencyProbe.h"
+#include "Video/AV/Stream.h"
+
+namespace GL {
+class VideoFrameGL;
+}
+
+namespace AV {
+
+enum SlotFlags : uint32_t {
+    kSlotRun = 0x1,
+    kSlotSuspended = 0x2,
+    kSlotStreaming = 0x4,
+    kSlotRecording = 0x8,
+    kSlotCapturing = 0x10,  // a still capture is running (still capture code)
+};
+
+// Video port of each channel: 0 PRIMARY, 1 SATELLITE.
+constexpr int kVideoPorts[2] = {8012, 8013};
+
+struct CameraSlot {
+    std::mutex lock;  // the slot lock
+    std::thread thread;  // UI thread only
+
+    // Guarded by the slot lock.
+    uint32_t flags = 0;
+    std::string streamAddress;  // "tcp://" address of the last good connection
+    Stream::Options streamOptions;
+    std::string recordingPath;
+    int64_t recordingStartTime = 0;     // cleared with the recording path
+    int64_t recordingSessionTime = 0;   // cleared with the recording path
+
+    // UI thread.
+    bool latencyProbeOn = false;
+    LatencyProbeState latencyProbe;
+    bool recordEnabled = true;
+    bool snapshotEnabled = true;
+    int viewPosition = 0;  // 0: first (single) view, 1: second view
+    int cameraIndex = 0;   // index of the unit in picam::ServiceList
+    int channel = 0;       // 0 PRIMARY, 1 SATELLITE
+    std::shared_ptr<GL::VideoFrameGL> currentPicture;
+
+    Stream stream;
+
+    uint32_t Flags();  // takes the slot lock
+    void SetFlags(uint32_t set, uint32_t clear);  // takes the slot lock
+};
+
+// The live thread procedure of a slot.
+void ProcessStream(CameraSlot* slot);
+
+// UI thread: set run, clear streaming, store the options and start
+// ProcessStream. False when the thread could not be started.
+bool StartSlot(CameraSlot* slot, const Stream::Options& options);
+// UI thread (shutdown): clear run, join the thread, close the stream and drop
+// the current picture.
+void StopSlot(CameraSlot* slot);
+
+// UI thread, whenever the layout or the settings panel's show flag changes:
+// in single view with the settings panel closed only view position 0
+// streams; the others stop recording and are suspended.
+void UpdateSlotSuspension(CameraSlot* const* activeSlots, int count, bool singleCameraLayout, bool settingsPanelShown);
+
+}  // namespace AV

@@ -1,0 +1,144 @@
+#include "Video/AV/MediaPlayer.h"
+
+#include <pthread.h>
+#include <stb_image.h>
+
+#include <cstring>
+
+#include "App/Log.h"
+
+namespace AV {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void VideoThread(MediaPlayer* player, std::string path) {
+    pthread_setname_np(pthread_self(), "player-video");
+    bool opened = player->stream.Open(path, player->streamOptions);
+    {
+        std::lock_guard<std::mutex> guard(player->lock);
+        player->status = opened ? "" : "Could not open video";
+    }
+    // A stop request that came while the file was opening wins.
+    uint8_t expected = 1;
+    if (!opened || !player->running.compare_exchange_strong(expected, 1)) player->running = 0;
+    int32_t lastSeek = -1;
+    Clock::time_point lastTick = Clock::now();
+    while (player->running.load()) {
+        PlaybackRound(player, &lastSeek, &lastTick);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    player->stream.Close();
+}
+
+void ImageLoader(MediaPlayer* player, std::string path) {
+    pthread_setname_np(pthread_self(), "player-image");
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    std::shared_ptr<DecodedImage> image;
+    if (pixels && width > 0 && height > 0) {
+        image = std::make_shared<DecodedImage>();
+        image->width = width;
+        image->height = height;
+        image->rgba.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    }
+    if (pixels) stbi_image_free(pixels);
+    std::lock_guard<std::mutex> guard(player->lock);
+    if (image) {
+        player->image = std::move(image);
+        ++player->imageGeneration;
+        player->status.clear();
+    } else {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "ImageLoader | %s : %s", path.c_str(),
+                 stbi_failure_reason() ? stbi_failure_reason() : "unknown");
+        player->status = "Failed to load image";
+    }
+}
+
+}  // namespace
+
+std::string MediaPlayer::Status() {
+    std::lock_guard<std::mutex> guard(lock);
+    return status;
+}
+
+void StopPlayer(MediaPlayer* player) {
+    player->running = 0;
+    if (player->thread.joinable()) player->thread.join();
+    player->thread = std::thread();
+}
+
+void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, bool play, bool stillRecording) {
+    StopPlayer(player);
+    {
+        std::lock_guard<std::mutex> guard(player->lock);
+        player->filePath = path;
+        player->image.reset();
+    }
+    player->currentPicture.reset();
+    player->imageTexture.reset();
+    player->mediaType = kind == MediaKind::Video ? 1 : kind == MediaKind::Image ? 2 : 0;
+    switch (kind) {
+    case MediaKind::Video:
+        if (stillRecording) {
+            std::lock_guard<std::mutex> guard(player->lock);
+            player->status = "Recording...";
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> guard(player->lock);
+            player->status = "Loading...";
+        }
+        player->seekRequest = -1;
+        player->paused = play ? 0 : 1;
+        player->playTime = 0;
+        player->running = 1;
+        player->thread = std::thread(VideoThread, player, path);
+        return;
+    case MediaKind::Image:
+        {
+            std::lock_guard<std::mutex> guard(player->lock);
+            player->status = "Loading...";
+        }
+        player->panU = 0.5f;
+        player->panV = 0.5f;
+        player->zoom = 0;
+        player->thread = std::thread(ImageLoader, player, path);
+        return;
+    case MediaKind::Other:
+        break;
+    }
+    std::lock_guard<std::mutex> guard(player->lock);
+    player->status = "Cannot display this file type";
+}
+
+void PlaybackRound(MediaPlayer* player, int32_t* lastSeek, Clock::time_point* lastTick) {
+    Stream& stream = player->stream;
+    const int32_t seek = player->seekRequest.load();
+    const Clock::time_point now = Clock::now();
+    if (seek >= 0 && seek != *lastSeek) {
+        double durationS = static_cast<double>(stream.Duration()) / 1e6;
+        stream.Seek(seek * durationS / 1000.0);
+        player->playTime = static_cast<float>(static_cast<double>(stream.Position()) / 1e6);
+        *lastTick = now;
+    } else if (player->paused.load() && stream.FramesFetched() > 0) {
+        *lastTick = now;  // the clock stands still, one picture is shown
+    } else {
+        const int rate = stream.FrameRate();
+        const int64_t limit_us = rate >= 1 ? 2000000 / rate : 100000;
+        int64_t elapsed_us = std::chrono::duration_cast<std::chrono::microseconds>(now - *lastTick).count();
+        if (elapsed_us < 0) elapsed_us = 0;
+        const int64_t step_us = elapsed_us < limit_us ? elapsed_us : limit_us;
+        *lastTick = now;
+        float playTime = player->playTime.load() + static_cast<float>(step_us) / 1e6f;
+        if (playTime >= static_cast<float>(static_cast<double>(stream.Position()) / 1e6) && stream.QueuedFrames() == 0)
+            stream.Process();
+        const float durationS = static_cast<float>(static_cast<double>(stream.Duration()) / 1e6);
+        if (playTime > durationS) playTime = durationS;
+        player->playTime = playTime;
+    }
+    *lastSeek = seek;
+}
+
+}  // namespace AV

@@ -1,0 +1,502 @@
+// AV::Stream: opening, reading, decoding, queueing and closing.
+//
+// Section index
+//   helpers         error text, clock, options
+//   Open            live (custom I/O over IORead) and file sources
+//   ReadFrame       one access unit of a live source through the parser
+//   Process         read, record, decode, queue
+//   frames          slot, queue, pop, uploadable pixel layouts
+//   Close
+#include "Video/AV/Stream.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/hwcontext.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include "App/Log.h"
+#include "Video/AV/AvError.h"
+
+namespace AV {
+
+// ---- helpers -----------------------------------------------------------------
+
+namespace {
+
+constexpr int kIoBufferSize = 32768;
+
+enum AVPixelFormat PickFormat(AVCodecContext* /*ctx*/, const enum AVPixelFormat* formats) {
+    // VAAPI when the decoder offers it for this stream, else the first
+    // software format.
+    for (const enum AVPixelFormat* f = formats; *f != AV_PIX_FMT_NONE; ++f)
+        if (*f == AV_PIX_FMT_VAAPI) return *f;
+    for (const enum AVPixelFormat* f = formats; *f != AV_PIX_FMT_NONE; ++f) {
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(*f);
+        if (d && !(d->flags & AV_PIX_FMT_FLAG_HWACCEL)) return *f;
+    }
+    return formats[0];
+}
+
+}  // namespace
+
+std::string AvErrorText(int code) {
+    char text[1024];
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+int64_t MonotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+Stream::Options Stream::Options::LiveCamera() {
+    Options o;
+    o.connectTimeout_us = 2000000;
+    o.receiveTimeout_us = 3000000;
+    o.probeSize = 64;
+    return o;
+}
+
+Stream::Options Stream::Options::MediaFile() { return Options(); }
+
+Stream::Stream() : input_(std::make_unique<Input>()), recorder_(std::make_unique<Recorder>()) {}
+
+Stream::~Stream() { Close(); }
+
+bool Stream::IsOpen() {
+    std::lock_guard<std::mutex> lock(input_->lock);
+    return input_->decoder && input_->videoStream;
+}
+
+// ---- Open --------------------------------------------------------------------
+
+void Stream::FailOpen_locked() { CloseInput_locked(); }
+
+bool Stream::Open(const std::string& address, const Options& options) {
+    Close();
+    std::lock_guard<std::mutex> lock(input_->lock);
+    Input& in = *input_;
+
+    AVDictionary* dict = nullptr;
+    if (options.probeSize > 0) av_dict_set_int(&dict, "probesize", options.probeSize, 0);
+    fileSize_ = -1;
+    port_ = -1;
+
+    const AVInputFormat* format = nullptr;
+    size_t scheme = address.find("tcp://");
+    if (scheme != std::string::npos) {
+        std::string rest = address.size() > 6 ? address.substr(6) : std::string();
+        size_t colon = rest.find(':');
+        std::string host = rest.substr(0, colon);
+        int port = -1;
+        if (colon != std::string::npos) {
+            const char* digits = rest.c_str() + colon + 1;
+            char* end = nullptr;
+            long value = strtol(digits, &end, 10);
+            if (end != digits && value > 0 && value < 65536) port = static_cast<int>(value);
+        }
+        port_ = port;
+        in.receiveTimeout_us = options.receiveTimeout_us < 1 ? 1000000u : static_cast<uint32_t>(options.receiveTimeout_us);
+        if (port > 0) {
+            in.CloseSocket_locked();
+            uint32_t connect_us = options.connectTimeout_us < 1 ? 2000000u : static_cast<uint32_t>(options.connectTimeout_us);
+            in.socket.handle = ConnectTcp(host, port, connect_us);
+        }
+        if (port <= 0 || !in.socket.IsOpen()) {
+            LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "Stream::Open | could not open %s on port %d", host.c_str(), port);
+            av_dict_free(&dict);
+            return false;
+        }
+        in.bufferedLength = 0;
+        in.readPosition = 0;
+        in.atUnitBoundary = true;
+        in.demuxer = avformat_alloc_context();
+        if (!in.demuxer) {
+            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avformat_alloc_context() failed");
+            av_dict_free(&dict);
+            FailOpen_locked();
+            return false;
+        }
+        auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+        in.io = ioBuffer ? avio_alloc_context(ioBuffer, kIoBufferSize, 0, &in, IORead, nullptr, nullptr) : nullptr;
+        if (!in.io) {
+            av_free(ioBuffer);
+            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avio_alloc_context() failed");
+            av_dict_free(&dict);
+            FailOpen_locked();
+            return false;
+        }
+        in.demuxer->pb = in.io;
+        in.demuxer->flags |= AVFMT_FLAG_CUSTOM_IO;
+        format = av_find_input_format("h264");
+    } else {
+        if (FILE* f = fopen(address.c_str(), "rb")) {
+            if (fseeko(f, 0, SEEK_END) == 0) fileSize_ = static_cast<int64_t>(ftello(f));
+            fclose(f);
+        }
+    }
+
+    int rc = avformat_open_input(&in.demuxer, address.c_str(), format, &dict);
+    if (dict) {
+        std::string entries;
+        const AVDictionaryEntry* e = nullptr;
+        while ((e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX))) {
+            if (!entries.empty()) entries += ',';
+            entries += std::string(e->key) + ":" + e->value;
+        }
+        LogWrite(LOG_WARN, LOG_SRC_AV, __LINE__, "Stream::Open | avformat_open_input(invalid options) : %s", entries.c_str());
+        av_dict_free(&dict);
+    }
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avformat_open_input(%s) : %s", rc, address.c_str(),
+                 AvErrorText(rc).c_str());
+        FailOpen_locked();
+        return false;
+    }
+
+    in.demuxer->skip_estimate_duration_from_pts = 1;
+    rc = avformat_find_stream_info(in.demuxer, nullptr);
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avformat_find_stream_info : %s", rc,
+                 AvErrorText(rc).c_str());
+        FailOpen_locked();
+        return false;
+    }
+    const AVCodec* codec = nullptr;
+    rc = av_find_best_stream(in.demuxer, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] av_find_best_stream : %s", rc, AvErrorText(rc).c_str());
+        FailOpen_locked();
+        return false;
+    }
+    AVStream* stream = in.demuxer->streams[rc];
+    in.codec = codec;
+    in.decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!in.decoder) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avcodec_alloc_context3 : NULL");
+        FailOpen_locked();
+        return false;
+    }
+    if (stream->r_frame_rate.num >= 2) {
+        in.decoder->time_base = AVRational{1, stream->r_frame_rate.num};
+        in.decoder->framerate = stream->r_frame_rate;
+    } else {
+        in.decoder->time_base = AVRational{1, 30};
+        in.decoder->framerate = AVRational{30, 1};
+    }
+    rc = avcodec_parameters_to_context(in.decoder, stream->codecpar);
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avcodec_parameters_to_context : %s", rc,
+                 AvErrorText(rc).c_str());
+        FailOpen_locked();
+        return false;
+    }
+    const bool live = in.io != nullptr;
+    if (live) {
+        // Frame threading holds back one picture per extra thread, which is
+        // latency a live view cannot afford; a single decoding thread keeps
+        // one access unit in, one picture out, and costs nothing to wake.
+        in.decoder->thread_count = 1;
+    } else {
+        // Files: slice threading only (no added delay, and every picture of
+        // the file still comes out, even the last ones before end of file).
+        in.decoder->thread_type = FF_THREAD_SLICE;
+        in.decoder->thread_count = 0;
+    }
+    hardware_ = false;
+    if (options.hardware) {
+        if (av_hwdevice_ctx_create(&in.hwDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) == 0) {
+            in.decoder->hw_device_ctx = av_buffer_ref(in.hwDevice);
+            in.decoder->get_format = PickFormat;
+            hardware_ = true;
+        } else {
+            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "Stream::Open | no VAAPI render node answered, decoding in software");
+        }
+    }
+    rc = avcodec_open2(in.decoder, codec, nullptr);
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avcodec_open2 : %s", rc, AvErrorText(rc).c_str());
+        FailOpen_locked();
+        return false;
+    }
+    if (live) {
+        in.parser = av_parser_init(codec->id);
+        if (in.parser) in.parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    }
+    in.videoStream = stream;
+    drained_ = false;
+
+    int64_t now = MonotonicNs();
+    in.lastDecodedNs = now;
+    in.lastUnitNs = now;
+    width_ = in.decoder->width;
+    height_ = in.decoder->height;
+    framesFetched_ = 0;
+    frameRate_ = in.decoder->framerate.den > 0 ? in.decoder->framerate.num / in.decoder->framerate.den : 0;
+    position_ = 0;
+    frameStep_ = 0;
+    duration_ = -1;
+    if (in.demuxer->duration != AV_NOPTS_VALUE && in.demuxer->duration > 0)
+        duration_ = in.demuxer->duration;
+    else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        duration_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
+    return true;
+}
+
+// ---- ReadFrame -----------------------------------------------------------------
+
+int Stream::ReadFrame_locked(AVPacket* packet) {
+    Input& in = *input_;
+    int length = ReadAccessUnit_locked(&in);
+    if (length < 0) return -1;
+
+    int64_t now = MonotonicNs();
+    int64_t elapsed_us = (now - in.lastUnitNs) / 1000;
+    if (elapsed_us < 1000) elapsed_us = 1000;
+    if (elapsed_us > 1000000) elapsed_us = 1000000;
+    float rate = bitRate_.load();
+    bitRate_ = 0.9f * rate + 0.1f * static_cast<float>(static_cast<double>(length) * 8.0 / static_cast<double>(elapsed_us));
+    in.lastUnitNs = now;
+
+    // The unit is handed on in place: the packet refers to the packet buffer
+    // (no reference-counted buffer), so the decoder and the recorder copy
+    // what they keep before the buffer is reused.
+    uint8_t* data = nullptr;
+    int size = 0;
+    if (in.parser) {
+        int used = av_parser_parse2(in.parser, in.decoder, &data, &size, in.packetBuffer, length, AV_NOPTS_VALUE,
+                                    AV_NOPTS_VALUE, 0);
+        if (used < 0) {
+            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "ReadFrame | av_parser_parse2 [%d] %s", used, AvErrorText(used).c_str());
+            return -1;
+        }
+    } else {
+        data = in.packetBuffer;
+        size = length;
+    }
+    packet->data = data;
+    packet->size = size;
+    packet->stream_index = 0;
+    if (in.parser) {
+        packet->pts = in.parser->pts;
+        packet->dts = in.parser->dts;
+        packet->pos = in.parser->pos;
+        if (in.parser->key_frame == 1 || (in.parser->key_frame == -1 && in.parser->pict_type == AV_PICTURE_TYPE_I))
+            packet->flags |= AV_PKT_FLAG_KEY;
+    }
+    return 0;
+}
+
+// ---- Process -------------------------------------------------------------------
+
+int Stream::Process() {
+    AVPacket* packet = av_packet_alloc();
+    if (!packet) return AVERROR(ENOMEM);
+    int result = 0;
+    bool ours = false;
+    {
+        std::lock_guard<std::mutex> lock(input_->lock);
+        if (!input_->decoder || !input_->videoStream) {
+            av_packet_free(&packet);
+            return AVERROR(ENOTCONN);
+        }
+        if (input_->io) {
+            result = ReadFrame_locked(packet);
+        } else {
+            result = av_read_frame(input_->demuxer, packet);
+            if (result < 0 && result != AVERROR_EOF)
+                LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] av_read_frame : %s", result,
+                         AvErrorText(result).c_str());
+        }
+        ours = result >= 0 && (input_->io || packet->stream_index == input_->videoStream->index);
+    }
+
+    if (ours) {
+        WritePacket(packet);
+        std::shared_ptr<Frame> slot = TakeSlot();
+        std::lock_guard<std::mutex> lock(input_->lock);
+        bool got = false;
+        int rc = DecodeInto_locked(packet, slot, &got);
+        if (rc < 0) result = rc;
+    } else if (result == AVERROR_EOF) {
+        // End of a file: drain the decoder once so that the pictures it still
+        // holds are shown too; end of file is reported when none is left.
+        std::shared_ptr<Frame> slot = TakeSlot();
+        std::lock_guard<std::mutex> lock(input_->lock);
+        if (input_->decoder && !drained_) {
+            bool got = false;
+            DecodeInto_locked(nullptr, slot, &got);
+            if (got) result = 0;
+            else drained_ = true;
+        }
+    }
+    av_packet_free(&packet);
+    if (result == AVERROR_EOF)
+        position_ = duration_.load();
+    else if (result < 0)
+        Close();
+    return result;
+}
+
+// Sends `packet` (nullptr: drain) and tries once to receive a picture into
+// the slot; a picture is made uploadable, timed and queued.
+int Stream::DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& slot, bool* gotPicture) {
+    Input& in = *input_;
+    *gotPicture = false;
+    if (!in.decoder) return AVERROR(ENOTCONN);
+    int rc = avcodec_send_packet(in.decoder, packet);
+    if (rc < 0 && rc != AVERROR_EOF && !(packet == nullptr && rc == AVERROR(EAGAIN))) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] avcodec_send_packet : %s", rc, AvErrorText(rc).c_str());
+        return rc;
+    }
+    rc = avcodec_receive_frame(in.decoder, slot->frame);
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return 0;
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] avcodec_receive_frame : %s", rc,
+                 AvErrorText(rc).c_str());
+        return 0;
+    }
+    if (!MakeUploadable_locked(slot.get())) {
+        av_frame_unref(slot->frame);
+        return 0;
+    }
+    *gotPicture = true;
+    width_ = slot->frame->width;
+    height_ = slot->frame->height;
+    if (slot->frame->pts == AV_NOPTS_VALUE) {
+        int64_t now = MonotonicNs();
+        int64_t elapsed = (now - in.lastDecodedNs) / 1000;
+        int rate = frameRate_.load();
+        int64_t limit = rate >= 1 ? 2000000 / rate : 1000000;
+        int64_t step = elapsed > limit ? limit : (elapsed < 1000 ? 1000 : elapsed);
+        position_ += step;
+        frameStep_ = step;
+        in.lastDecodedNs = now;
+    } else {
+        int64_t position = av_rescale_q(slot->frame->pts, in.videoStream->time_base, AVRational{1, 1000000});
+        frameStep_ = position - position_.load();
+        position_ = position;
+    }
+    QueueFrame(slot);
+    return 0;
+}
+
+// ---- frames --------------------------------------------------------------------
+
+std::shared_ptr<Frame> Stream::TakeSlot() {
+    std::lock_guard<std::mutex> lock(frameLock_);
+    ++framesFetched_;
+    if (!current_) current_ = std::make_shared<Frame>();
+    return current_;
+}
+
+void Stream::QueueFrame(const std::shared_ptr<Frame>& frame) {
+    std::lock_guard<std::mutex> frameLock(frameLock_);
+    {
+        std::lock_guard<std::mutex> queueLock(queueLock_);
+        if (queue_.size() >= kMaxQueued) queue_.erase(queue_.begin());
+        queue_.push_back(frame);
+    }
+    if (current_ == frame) current_.reset();
+}
+
+std::shared_ptr<Frame> Stream::PopFrame() {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    if (queue_.empty()) return nullptr;
+    std::shared_ptr<Frame> oldest = queue_.front();
+    queue_.erase(queue_.begin());
+    return oldest;
+}
+
+size_t Stream::QueuedFrames() {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    return queue_.size();
+}
+
+// Brings a decoded picture into memory as NV12 or YUV420P: VAAPI surfaces are
+// downloaded (NV12), other software layouts are converted to YUV420P.
+bool Stream::MakeUploadable_locked(Frame* slot) {
+    AVFrame* f = slot->frame;
+    if (f->format == AV_PIX_FMT_NV12 || f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P) return true;
+    AVFrame* converted = av_frame_alloc();
+    if (!converted) return false;
+    int rc = 0;
+    if (f->format == AV_PIX_FMT_VAAPI) {
+        converted->format = AV_PIX_FMT_NV12;
+        rc = av_hwframe_transfer_data(converted, f, 0);
+    } else {
+        converted->format = AV_PIX_FMT_YUV420P;
+        converted->width = f->width;
+        converted->height = f->height;
+        rc = av_frame_get_buffer(converted, 0);
+        if (rc >= 0) {
+            input_->converter = sws_getCachedContext(input_->converter, f->width, f->height,
+                                                     static_cast<AVPixelFormat>(f->format), f->width, f->height,
+                                                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            rc = input_->converter ? sws_scale(input_->converter, f->data, f->linesize, 0, f->height, converted->data,
+                                               converted->linesize)
+                                   : AVERROR(EINVAL);
+        }
+    }
+    if (rc < 0) {
+        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] picture format %d not convertible : %s", rc,
+                 f->format, AvErrorText(rc).c_str());
+        av_frame_free(&converted);
+        return false;
+    }
+    av_frame_copy_props(converted, f);
+    av_frame_unref(f);
+    av_frame_move_ref(f, converted);
+    av_frame_free(&converted);
+    return true;
+}
+
+// ---- Close ---------------------------------------------------------------------
+
+void Stream::Close() {
+    {
+        std::lock_guard<std::mutex> lock(recorder_->lock);
+        StopRecording_locked();
+    }
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        queue_.clear();
+    }
+    std::lock_guard<std::mutex> lock(input_->lock);
+    CloseInput_locked();
+}
+
+void Stream::CloseInput_locked() {
+    Input& in = *input_;
+    in.CloseSocket_locked();
+    if (in.parser) {
+        av_parser_close(in.parser);
+        in.parser = nullptr;
+    }
+    av_buffer_unref(&in.hwDevice);
+    avcodec_free_context(&in.decoder);
+    avformat_close_input(&in.demuxer);
+    if (in.io) {
+        // The demuxer never frees a custom I/O context (nor does a failed
+        // avformat_open_input): free it and its buffer here.
+        av_freep(&in.io->buffer);
+        avio_context_free(&in.io);
+    }
+    sws_freeContext(in.converter);
+    in.converter = nullptr;
+    in.videoStream = nullptr;
+    in.codec = nullptr;
+    drained_ = false;
+}
+
+}  // namespace AV

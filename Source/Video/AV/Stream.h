@@ -1,0 +1,150 @@
+// AV::Stream — the one video class: opens a live camera stream ("tcp://host:port",
+// framed H.264 read through IORead) or a media file, decodes it (VAAPI when a
+// render node answers, else software) and hands decoded pictures to the UI
+// thread through a queue of at most four. It also records what it receives
+// (StreamRecorder.cpp) and seeks in files (StreamSeek.cpp).
+//
+// Threads: the stream's video thread calls Open, Process, Close and Seek; the
+// UI thread calls PopFrame, the accessors, and starts/stops recordings.
+// Locks, always taken in this order and never the other way:
+//   input lock (Input::lock)  ->  frame lock  ->  queue lock
+//   input lock  ->  recorder lock (StartRecording); WritePacket and
+//   StopRecording take the recorder lock alone.
+// Accessor values are atomics written by the video thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Video/AV/Frame.h"
+#include "Video/AV/StreamInput.h"
+
+extern "C" {
+struct AVPacket;
+}
+
+namespace AV {
+
+// The recording side of a stream: stream copy of every received packet into
+// a Matroska file, timed by arrival.
+struct StreamRecorder {
+    std::mutex lock;  // the recorder lock: guards every field below
+
+    int64_t lastWriteNs = 0;  // arrival of the last written packet (or of the header)
+    AVFormatContext* output = nullptr;
+    AVStream* outputStream = nullptr;  // set exactly while recording
+    int64_t runningTime = 0;           // output time-base units
+    uint64_t packetCount = 0;          // packets written since the start
+    double recordedSeconds = 0;
+    bool headerWritten = false;
+};
+
+class Stream {
+public:
+    struct Options {
+        int32_t connectTimeout_us = -1;  // below 1 means 2,000,000
+        int32_t receiveTimeout_us = -1;  // below 1 means 1,000,000
+        int32_t probeSize = -1;          // set only when above 0
+        // Ask for hardware decoding (VAAPI). Without a render node that
+        // answers, decoding falls back to software; that is not an error.
+        bool hardware = false;
+        // The process-wide device lock. Decoding never touches GL, so the
+        // stream does not take it; it travels with the options for the
+        // renderer's upload.
+        std::mutex* deviceLock = nullptr;
+
+        static Options LiveCamera();  // 2 s connect, 3 s receive, probe size 64
+        static Options MediaFile();   // all -1
+    };
+    using Input = StreamInput;
+    using Recorder = StreamRecorder;
+
+    Stream();
+    ~Stream();
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+
+    bool Open(const std::string& address, const Options& options);
+    // Reads one access unit or packet, records it, decodes it and queues a
+    // picture if one comes out. The read result (0 or more) or a negative
+    // FFmpeg error; on a failure other than end of file the stream is closed.
+    int Process();
+    void Close();
+    // The oldest queued picture (removed from the queue), or empty.
+    std::shared_ptr<Frame> PopFrame();
+    size_t QueuedFrames();
+    // Takes the input lock: waits while the live reader waits for data.
+    bool IsOpen();
+
+    int Width() const { return width_.load(); }
+    int Height() const { return height_.load(); }
+    int FrameRate() const { return frameRate_.load(); }
+    int Port() const { return port_.load(); }
+    int64_t FrameStep() const { return frameStep_.load(); }
+    uint64_t FramesFetched() const { return framesFetched_.load(); }
+    int64_t Position() const { return position_.load(); }
+    int64_t Duration() const { return duration_.load(); }
+    int64_t FileSize() const { return fileSize_.load(); }
+    float ReceivedBitRate() const { return bitRate_.load(); }  // Mbit/s
+    bool HardwareDecoding() const { return hardware_.load(); }
+
+    // Files only: moves to the first picture at or after `seconds` and queues it.
+    void Seek(double seconds);
+
+    // ---- recording (StreamRecorder.cpp) ------------------------------------
+    bool StartRecording(const std::string& path, const std::map<std::string, std::string>& metadata);
+    bool StartRecording(const std::string& path);
+    void WritePacket(AVPacket* packet);
+    std::mutex& RecorderLock() { return recorder_->lock; }
+    // Finalises and closes the file; safe when not recording. Returns the
+    // packets written to it, or -1 when nothing was recording. A result of 0
+    // means the file was left empty (stopped before its first key frame);
+    // the caller that named the file decides whether to remove it.
+    int64_t StopRecording_locked();
+    int64_t StopRecording();  // takes the recorder lock
+    bool IsRecording();       // takes the recorder lock
+    bool IsRecording_locked() const { return recorder_->outputStream != nullptr; }
+    double RecordedSeconds();
+    // Packets of the last recording stopped (by any path, Close included).
+    int64_t LastRecordingPackets() const { return lastRecordingPackets_.load(); }
+
+private:
+    int ReadFrame_locked(AVPacket* packet);
+    int DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& slot, bool* gotPicture);
+    bool MakeUploadable_locked(Frame* slot);
+    std::shared_ptr<Frame> TakeSlot();
+    void QueueFrame(const std::shared_ptr<Frame>& frame);
+    void CloseInput_locked();
+    void FailOpen_locked();
+
+    std::unique_ptr<Input> input_;
+    std::unique_ptr<Recorder> recorder_;
+
+    std::mutex frameLock_;            // guards current_ (framesFetched_ is written under it)
+    std::shared_ptr<Frame> current_;  // the picture the decoder fills next
+    std::mutex queueLock_;
+    std::vector<std::shared_ptr<Frame>> queue_;  // oldest first, at most kMaxQueued
+
+    bool drained_ = false;  // input lock: end-of-file drain of the decoder done
+
+    std::atomic<int> port_{-1};
+    std::atomic<int> width_{0}, height_{0}, frameRate_{0};
+    std::atomic<int64_t> frameStep_{0}, position_{0}, duration_{-1}, fileSize_{-1};
+    std::atomic<uint64_t> framesFetched_{0};
+    std::atomic<float> bitRate_{0};
+    std::atomic<bool> hardware_{false};
+    std::atomic<int64_t> lastRecordingPackets_{-1};
+
+public:
+    static constexpr size_t kMaxQueued = 4;
+};
+
+// Monotonic clock in nanoseconds (the stream's arrival and decode times).
+int64_t MonotonicNs();
+
+}  // namespace AV

@@ -1,0 +1,101 @@
+// Helpers shared by the video pipeline tests: a temporary folder, a log
+// capture through the program's log file, a simulated unit on a test
+// address, and a bounded wait.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "App/Log.h"
+#include "App/Path.h"
+#include "CameraSim/Unit.h"
+#include "Session/TempFolder.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace avtest {
+
+using TempDir = ::TempFolder;
+
+// Opens a log file in its own folder for the whole test program; Text()
+// returns everything logged since the capture was made.
+class LogCapture {
+public:
+    LogCapture() {
+        static TempDir* folder = new TempDir();  // lives as long as the program
+        static bool opened = [] {
+            LogUseProcessMutex();
+            LogSetLevel(LOG_TRACE);
+            LogSetStderr(false);
+            av_log_set_level(AV_LOG_FATAL);  // FFmpeg's own chatter; our lines go to the log
+            return LogOpenFile(folder->AsPath());
+        }();
+        EXPECT_TRUE(opened);
+        start_ = Size();
+    }
+    std::string Text() const {
+        std::ifstream in(LogFilePath(), std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(start_));
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool Has(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
+    int Count(const std::string& needle) const {
+        std::string text = Text();
+        int n = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+        return n;
+    }
+
+private:
+    static uint64_t Size() {
+        std::error_code ec;
+        auto size = std::filesystem::file_size(LogFilePath(), ec);
+        return ec ? 0 : size;
+    }
+    uint64_t start_ = 0;
+};
+
+// Polls `done` every 5 ms for at most `limit_ms`.
+inline bool WaitFor(const std::function<bool()>& done, int limit_ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A simulated unit with small, quick video on `address` (one of this test
+// program's own loopback addresses).
+inline std::unique_ptr<camsim::Unit> StartUnit(const std::string& address, int width = 320, int height = 240,
+                                               int fps = 30, std::function<void(camsim::Options&)> tweak = nullptr) {
+    camsim::Options o;
+    o.address = address;
+    o.mdns = false;
+    if (tweak) tweak(o);
+    auto unit = std::make_unique<camsim::Unit>(o);
+    for (int g = 0; g < 2; ++g) {
+        unit->SetParamValue(g, 117, width);
+        unit->SetParamValue(g, 118, height);
+        unit->SetParamValue(g, 119, fps);
+        unit->SetParamValue(g, 141, 1000);
+    }
+    if (!unit->Start()) return nullptr;
+    return unit;
+}
+
+}  // namespace avtest
