@@ -42,35 +42,11 @@ bool MdnsResponder::Start(Unit& unit) {
     if (inet_pton(AF_INET, unit.Opts().address.c_str(), &a) != 1) return false;
     address_ = a.s_addr;
 
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
-    sockaddr_in bindAddress{};
-    bindAddress.sin_family = AF_INET;
-    bindAddress.sin_port = htons(kMdnsPort);
-    // Bound to the group itself: only multicast queries arrive here.
-    inet_pton(AF_INET, kMdnsGroup, &bindAddress.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&bindAddress), sizeof bindAddress) != 0) {
-        fprintf(stderr, "orvex-camsim: mdns cannot bind %s:%d: %s\n", kMdnsGroup, kMdnsPort, strerror(errno));
-        close(fd);
+    int fd = MdnsOpenGroupSocket(unit.Opts().address);
+    if (fd < 0) {
+        fprintf(stderr, "orvex-camsim: mdns cannot listen on %s:%d: %s\n", kMdnsGroup, kMdnsPort, strerror(errno));
         return false;
     }
-    ip_mreq membership{};
-    inet_pton(AF_INET, kMdnsGroup, &membership.imr_multiaddr);
-    membership.imr_interface = a;
-    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0) {
-        inet_pton(AF_INET, "127.0.0.1", &membership.imr_interface);
-        if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0 &&
-            errno != EADDRINUSE) {
-            fprintf(stderr, "orvex-camsim: mdns cannot join %s: %s\n", kMdnsGroup, strerror(errno));
-            close(fd);
-            return false;
-        }
-    }
-    // Multicast answers leave on the unit's own interface.
-    setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &a, sizeof a);
     fd_ = fd;
     stopping_ = false;
     thread_ = std::thread([this] { Loop(); });

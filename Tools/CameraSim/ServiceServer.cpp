@@ -21,6 +21,7 @@
 #include "CameraSim/ServiceServer.h"
 
 #include <cstring>
+#include <sys/socket.h>
 #include <thread>
 
 #include "CameraSim/Catalogue.h"
@@ -107,6 +108,12 @@ private:
 };
 
 void ServiceServer::Serve(int fd, const std::string& peer) {
+    // TcpServer closes the descriptor only when it reaps the connection at
+    // a later accept; shutting it down here lets the program see the end at once.
+    struct ShutdownOnReturn {
+        int fd;
+        ~ShutdownOnReturn() { shutdown(fd, SHUT_RDWR); }
+    } shutdownOnReturn{fd};
     Unit& unit = *unit_;
     if (unit.ServiceDown()) return;  // restarting: refuse
     unit.Print("connection port %d from %s", unit.Port(kServicePort), peer.c_str());

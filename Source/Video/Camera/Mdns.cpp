@@ -188,6 +188,41 @@ std::vector<uint8_t> MdnsBuildAnswer(const std::string& name, uint16_t id, uint3
     return p;
 }
 
+int MdnsOpenGroupSocket(const std::string& interfaceAddress) {
+    in_addr local{};
+    if (inet_pton(AF_INET, interfaceAddress.c_str(), &local) != 1) {
+        errno = EINVAL;
+        return -1;
+    }
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+    sockaddr_in bindAddress{};
+    bindAddress.sin_family = AF_INET;
+    bindAddress.sin_port = htons(kMdnsPort);
+    // Bound to the group itself: only multicast queries arrive here.
+    inet_pton(AF_INET, kMdnsGroup, &bindAddress.sin_addr);
+    ip_mreq membership{};
+    inet_pton(AF_INET, kMdnsGroup, &membership.imr_multiaddr);
+    membership.imr_interface = local;
+    bool joined = bind(fd, reinterpret_cast<sockaddr*>(&bindAddress), sizeof bindAddress) == 0;
+    if (joined && setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0) {
+        inet_pton(AF_INET, "127.0.0.1", &membership.imr_interface);
+        joined = setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0 ||
+                 errno == EADDRINUSE;
+    }
+    if (!joined) {
+        int saved = errno;
+        close(fd);
+        errno = saved;
+        return -1;
+    }
+    setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local);
+    return fd;
+}
+
 bool MdnsQueryIPv4(const std::string& name, std::string* address, int waitMs) {
     address->clear();
     const uint16_t id = NewQueryId();

@@ -57,6 +57,12 @@ bool MdnsParseAnswer(const uint8_t* packet, size_t length, uint16_t id, const st
 // Responder side: reads the questions of a query; the names asking for type
 // A (or ANY) in class IN. False when the packet is not a well-formed query.
 bool MdnsParseQuestions(const uint8_t* packet, size_t length, uint16_t* id, std::vector<std::string>* names);
+// Responder side: a UDP socket bound to the mDNS group and port with
+// SO_REUSEADDR and SO_REUSEPORT (so that several responders, in one process
+// or many, all see every query), member of the group on the interface of
+// `interfaceAddress` (loopback as the fall-back) and sending multicast
+// there. -1 with errno set on failure.
+int MdnsOpenGroupSocket(const std::string& interfaceAddress);
 // A response holding the question and one A record of `name`; `id` is
 // echoed for legacy-unicast queriers, TTL 10 s as RFC 6762 asks for them.
 std::vector<uint8_t> MdnsBuildAnswer(const std::string& name, uint16_t id, uint32_t addressNetworkOrder);

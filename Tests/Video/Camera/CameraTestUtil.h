@@ -98,19 +98,7 @@ public:
         in_addr a{};
         inet_pton(AF_INET, address.c_str(), &a);
         address_ = a.s_addr;
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(kMdnsPort);
-        inet_pton(AF_INET, kMdnsGroup, &sa.sin_addr);
-        bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        ip_mreq m{};
-        inet_pton(AF_INET, kMdnsGroup, &m.imr_multiaddr);
-        inet_pton(AF_INET, "127.0.0.1", &m.imr_interface);
-        setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m);
+        fd_ = MdnsOpenGroupSocket("127.0.0.1");
         thread_ = std::thread([this] { Loop(); });
     }
     ~ExtraName() {
