@@ -1,0 +1,213 @@
+// Sections: pacing; slot pictures and the latency probe; RenderFrame;
+// end-of-frame steps; RunFrame.
+#include "App/Gui/Frame.h"
+
+#include <SDL.h>
+#include <imgui.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <time.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "App/Alerts.h"
+#include "App/AppState.h"
+#include "App/CameraBinding.h"
+#include "App/FrameHooks.h"
+#include "App/Gui/EventHandler.h"
+#include "App/Gui/Input.h"
+#include "App/Gui/WindowPlacement.h"
+#include "App/Log.h"
+#include "Platform/GraphicsGL/BuiltInImages.h"
+#include "Platform/GraphicsGL/GC.h"
+#include "Platform/GraphicsGL/Image.h"
+#include "Platform/GraphicsGL/VideoFrameGL.h"
+#include "Platform/Platform_Linux/Gui/Window.h"
+#include "UI/MainWindow.h"
+#include "UI/Splash.h"
+#include "UI/Style.h"
+#include "Video/AV/CameraSlot.h"
+#include "Video/AV/LatencyProbe.h"
+
+namespace gui {
+
+namespace {
+
+int64_t MonotonicUs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+struct FrameClock {
+    int64_t frameStart_us = 0;
+    double samplerAccumulator = 0;  // seconds
+    double storageAccumulator = 0;  // seconds
+};
+FrameClock g_clock;  // UI thread
+
+constexpr int64_t kFramePeriod_us = 16666;
+
+}  // namespace
+
+// ---- pacing ---------------------------------------------------------------------
+
+int64_t PacingSleep_us(int64_t e) {
+    if (e < 0) return 1000;
+    if (e > kFramePeriod_us) return 0;
+    const int64_t r = kFramePeriod_us - e;
+    // The remainder of the period, so the loop keeps about 60 frames per second
+    // even where presenting does not wait for the vertical blank.
+    return r >= 1000 ? r : 0;
+}
+
+int64_t ClampFrameTime_us(int64_t dt) { return std::clamp<int64_t>(dt, 0, 33332); }
+
+// ---- slot pictures --------------------------------------------------------------
+
+void UpdateSlotPicture(AppState& app, AV::CameraSlot* slot) {
+    std::shared_ptr<AV::Frame> frame = slot->stream.PopFrame();
+    if (frame && app.gc != nullptr) {
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        slot->currentPicture = app.gc->UpdateVideoFrame(frame);
+        if (slot->latencyProbeOn && slot->currentPicture) {
+            GL::Image image;
+            if (app.gc->ReadVideoFrame(slot->currentPicture, &image)) {
+                const int observed = AV::ClassifyNV12Colour(image.pixels.get(), image.width, image.height);
+                AV::LatencyProbeStep(&slot->latencyProbe, observed, MonotonicUs());
+            }
+        }
+    }
+    const uint32_t flags = slot->Flags();
+    if ((flags & AV::kSlotStreaming) == 0) slot->currentPicture.reset();
+    if ((flags & AV::kSlotRecording) == 0) {
+        std::lock_guard<std::mutex> guard(slot->lock);
+        slot->recordingPath.clear();
+        slot->recordingStartTime = 0;
+        slot->recordingSessionTime = 0;
+    }
+}
+
+// ---- RenderFrame ----------------------------------------------------------------
+
+void RenderFrame(AppState& app) {
+    if (app.windowMinimized) return;
+    ImGui_ImplOpenGL3_NewFrame();  // makes the renderer's device objects when missing
+    UiPlatformNewFrame(app);
+    ImGui::NewFrame();
+    if (!ui::DrawSplash()) ui::DrawMainWindow(app);
+    ImGui::Render();
+}
+
+// ---- end-of-frame steps ------------------------------------------------------------
+
+void RebuildForScale(AppState& app) {
+    ui::BuildStyleAndFonts(app.UiScale);
+    ImGui_ImplOpenGL3_DestroyDeviceObjects();  // the next frame remakes them with the new atlas
+    if (app.gc != nullptr) {
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        GL::LoadBuiltInImages(app.gc, app.UiScale);
+    }
+}
+
+namespace {
+
+void ApplyScaleChange(AppState& app) {
+    if (app.RequestedDpi == app.settings.DPI) return;
+    app.settings.DPI = input::ClampDpi(app.RequestedDpi);
+    app.RequestedDpi = app.settings.DPI;
+    SaveSettings(app.settings, app.dataFolder);
+    app.UiDpi = app.settings.DPI;
+    app.UiScale = input::UiScaleFor(app.WindowDpi, app.UiDpi);
+    RebuildForScale(app);
+    FitWindowToScale(static_cast<SDL_Window*>(app.window), app);
+}
+
+void StorageCheck(AppState& app, double dtSeconds) {
+    g_clock.storageAccumulator += dtSeconds;
+    if (g_clock.storageAccumulator < 0) return;
+    g_clock.storageAccumulator -= 1.0;
+    const bool recording = AnySlotRecording(app);
+    const int64_t freeBytes = Hooks().freeStorageBytes ? Hooks().freeStorageBytes() : -1;
+    // The unknown count (-1, all bits set) read unsigned is never low.
+    if (uint64_t(freeBytes) < 50000000ULL) {
+        if (recording) PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop - storage space low");
+        if (Hooks().emergencyStop) Hooks().emergencyStop(app);
+    }
+    if (recording) SDL_DisableScreenSaver();
+}
+
+}  // namespace
+
+// ---- RunFrame ------------------------------------------------------------------------
+
+void RunFrame(AppState& app) {
+    SDL_Window* window = static_cast<SDL_Window*>(app.window);
+    // 1-2: pacing and frame time.
+    const int64_t before = MonotonicUs();
+    if (g_clock.frameStart_us == 0) g_clock.frameStart_us = before;
+    const int64_t sleep_us = PacingSleep_us(before - g_clock.frameStart_us);
+    if (sleep_us > 0) {
+        std::this_thread::sleep_for(std::chrono::microseconds(sleep_us));
+    } else {
+        std::this_thread::yield();
+    }
+    const int64_t now = MonotonicUs();
+    const int64_t dt_us = ClampFrameTime_us(now - g_clock.frameStart_us);
+    g_clock.frameStart_us = now;
+    app.sessionElapsed_us += dt_us;
+    app.RunSeconds += double(float(double(dt_us) / 1000000.0));
+    const double dtSeconds = double(float(double(dt_us) / 1000000.0));
+
+    if (Hooks().saveQueuedSnapshots) Hooks().saveQueuedSnapshots(app);  // 3
+    BindCameras(app);                                                     // 4
+    AssignViewPositions(app);                                             // 5
+    if (app.activeSlots.size() == 1 && app.settings.LayoutStyle != LayoutKind::SingleCamera) {  // 6
+        app.settings.LayoutStyle = LayoutKind::SingleCamera;
+        SaveSettings(app.settings, app.dataFolder);
+    }
+    AV::UpdateSlotSuspension(app.activeSlots.data(), int(app.activeSlots.size()),  // 7
+                             app.settings.LayoutStyle == LayoutKind::SingleCamera,
+                             (app.PanelFlags & PanelSettings) != 0);
+    for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);  // 8
+    if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);                 // 9
+    if (app.gc != nullptr) {                                                            // 10
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        app.gc->Clear(0, 0, 0, 1);
+    }
+    if (!app.windowMinimized) {  // 11
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window, &w, &h);
+        if (w != app.ClientWidth || h != app.ClientHeight) {
+            app.ClientWidth = w;
+            app.ClientHeight = h;
+            if (app.gc != nullptr) {
+                std::lock_guard<std::mutex> guard(app.deviceLock);
+                app.gc->CreateRenderTarget(w, h);
+            }
+        }
+    }
+    if (app.popupLatchCounter == 0) app.popupLatch = false;  // 12
+    app.popupLatchCounter = 0;
+    RenderFrame(app);  // 13
+    if (app.gc != nullptr) {  // 14
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        ImDrawData* data = ImGui::GetDrawData();
+        if (data != nullptr && data->Valid && !app.windowMinimized) ImGui_ImplOpenGL3_RenderDrawData(data);
+        app.gc->Present();
+    }
+    input::TouchLatch(app.input);  // 15
+    ApplyWindowMode(window, app);  // 16
+    ApplyScaleChange(app);         // 17
+    g_clock.samplerAccumulator += dtSeconds;  // 18
+    if (g_clock.samplerAccumulator >= 0) {
+        g_clock.samplerAccumulator -= 0.033;
+        if (Hooks().sampleParameters) Hooks().sampleParameters(app);
+    }
+    StorageCheck(app, dtSeconds);          // 19
+    RecordWindowGeometry(window, app);     // 20
+    if (input::PointerParkStep(app.input)) ImGui::GetIO().MousePos = ImVec2(0, 0);  // 21
+}
+
+}  // namespace gui

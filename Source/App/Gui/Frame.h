@@ -1,0 +1,36 @@
+// One pass of the main loop's frame: pacing, clocks, camera binding, slot
+// pictures, the UI frame, render and present, then the end-of-frame steps
+// (touch latch, window mode, UI scale, sampler, storage check, window
+// geometry, pointer park). UI thread only.
+#pragma once
+
+#include <cstdint>
+
+struct AppState;
+namespace AV {
+struct CameraSlot;
+}
+
+namespace gui {
+
+// Pacing: microseconds to sleep before a frame that starts e microseconds
+// after the previous one (0 = yield). At most one sleep per frame.
+int64_t PacingSleep_us(int64_t elapsed_us);
+// Frame time fed to the clocks: limited to 0 .. 33,332 microseconds.
+int64_t ClampFrameTime_us(int64_t dt_us);
+
+// Frame step 8 for one slot: the oldest decoded picture becomes the slot's
+// current picture (a video-frame texture, under the device lock); the
+// latency probe runs on it when on.
+void UpdateSlotPicture(AppState& app, AV::CameraSlot* slot);
+
+// Draws one UI frame (RenderFrame): nothing while minimized.
+void RenderFrame(AppState& app);
+
+// Runs one whole frame.
+void RunFrame(AppState& app);
+
+// Applies a changed UI scale: style, fonts, renderer font texture, images.
+void RebuildForScale(AppState& app);
+
+}  // namespace gui

@@ -1,0 +1,154 @@
+#include "App/Gui/Input.h"
+
+namespace input {
+
+bool UiPointer::AnyDown() const {
+    for (bool d : down) {
+        if (d) return true;
+    }
+    return false;
+}
+
+void PointerButton(InputState& state, UiPointer& pointer, int b, bool down) {
+    if (b < 0 || b >= kButtons) return;
+    const bool inKeyboard = state.keyboardRect.Contains(pointer.x, pointer.y);
+    const bool inField = state.fieldRect.Contains(pointer.x, pointer.y);
+    if (state.keyboardOpen && inKeyboard && !inField) return;  // the keyboard takes it through the contacts
+    if (state.keyboardOpen && !inKeyboard && !inField) state.keyboardOpen = !down;
+    if (down) {
+        pointer.down[b] = true;
+        state.releaseState[b] = 1;
+    } else if (state.releaseState[b] == 1) {
+        state.releaseState[b] = 2;  // let one frame see the press first
+    } else {
+        pointer.down[b] = false;
+    }
+}
+
+void ButtonReleaseStep(InputState& state, UiPointer& pointer) {
+    for (int b = 0; b < kButtons; ++b) {
+        switch (state.releaseState[b]) {
+            case 2: state.releaseState[b] = 3; break;
+            case 3:
+                state.releaseState[b] = 0;
+                pointer.down[b] = false;
+                break;
+            default: state.releaseState[b] = 0; break;
+        }
+    }
+}
+
+namespace {
+
+void ShiftOrderDown(InputState& state, int k) {
+    for (int i = k; i + 1 < kContacts; ++i) state.contactOrder[i] = state.contactOrder[i + 1];
+}
+
+void ContactDown(InputState& state, int index, float x, float y) {
+    state.contacts[index].previous = false;
+    state.contacts[index].down = true;
+    state.contacts[index].x = x;
+    state.contacts[index].y = y;
+}
+
+void ContactUp(InputState& state, int k, float x, float y) {
+    int c = state.contactOrder[k];
+    if (c < 0 || c >= kContacts) c = k;
+    state.contacts[c].previous = true;
+    state.contacts[c].down = false;
+    state.contacts[c].x = x;
+    state.contacts[c].y = y;
+    if (k < kContacts - 1) ShiftOrderDown(state, k);
+}
+
+int FingerIndex(const InputState& state, int64_t fingerId) {
+    for (int k = 0; k < state.fingerCount; ++k) {
+        if (state.fingers[k] == fingerId) return k;
+    }
+    return -1;
+}
+
+}  // namespace
+
+void MouseMove(InputState& state, UiPointer& pointer, float x, float y) {
+    pointer.x = x;
+    pointer.y = y;
+    state.contacts[0].x = x;
+    state.contacts[0].y = y;
+}
+
+void MouseButtonDown(InputState& state, UiPointer& pointer, int b, float x, float y) {
+    if (b < 0 || b >= kButtons) return;
+    pointer.x = x;
+    pointer.y = y;
+    PointerButton(state, pointer, b, true);
+    state.contactOrder[b] = b;
+    ContactDown(state, b, x, y);
+}
+
+void MouseButtonUp(InputState& state, UiPointer& pointer, int b, float x, float y) {
+    if (b < 0 || b >= kButtons) return;
+    pointer.x = x;
+    pointer.y = y;
+    PointerButton(state, pointer, b, false);
+    ContactUp(state, b, x, y);
+}
+
+bool TouchDown(InputState& state, UiPointer& pointer, int64_t fingerId, float x, float y) {
+    if (FingerIndex(state, fingerId) >= 0 || state.fingerCount >= kContacts) return false;
+    const int k = state.fingerCount++;
+    state.fingers[k] = fingerId;
+    state.contactOrder[k] = k;
+    ContactDown(state, k, x, y);
+    if (k == 0) {
+        pointer.x = x;
+        pointer.y = y;
+        PointerButton(state, pointer, 0, true);
+    }
+    return true;
+}
+
+bool TouchUp(InputState& state, UiPointer& pointer, int64_t fingerId, float x, float y) {
+    const int k = FingerIndex(state, fingerId);
+    if (k < 0) return false;
+    ContactUp(state, k, x, y);
+    for (int i = k; i + 1 < state.fingerCount; ++i) state.fingers[i] = state.fingers[i + 1];
+    --state.fingerCount;
+    if (k == 0) {
+        state.pointerPark = 1;
+        pointer.x = x;
+        pointer.y = y;
+        PointerButton(state, pointer, 0, false);
+    }
+    return true;
+}
+
+bool TouchMove(InputState& state, UiPointer& pointer, int64_t fingerId, float x, float y) {
+    const int k = FingerIndex(state, fingerId);
+    if (k < 0) return false;
+    int c = state.contactOrder[k];
+    if (c < 0 || c >= kContacts) c = k;
+    state.contacts[c].x = x;
+    state.contacts[c].y = y;
+    if (k == 0) {
+        pointer.x = x;
+        pointer.y = y;
+    }
+    return true;
+}
+
+void TouchLatch(InputState& state) {
+    for (TouchContact& c : state.contacts) c.previous = c.down;
+}
+
+bool PointerParkStep(InputState& state) {
+    if (state.pointerPark <= 0) return false;
+    if (state.pointerPark == 2) {
+        state.pointerPark = 0;
+        return true;
+    }
+    ++state.pointerPark;
+    return false;
+}
+
+}  // namespace input

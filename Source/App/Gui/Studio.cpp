@@ -1,0 +1,169 @@
+#include "App/Gui/Studio.h"
+
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <imgui.h>
+#include <poll.h>
+
+#include <cstdio>
+
+#include "App/AppState.h"
+#include "App/FrameHooks.h"
+#include "App/Gui/EventHandler.h"
+#include "App/Gui/Frame.h"
+#include "App/Gui/WindowPlacement.h"
+#include "App/Log.h"
+#include "App/Version.h"
+#include "Platform/GraphicsGL/BuiltInImages.h"
+#include "Platform/GraphicsGL/GCGL.h"
+#include "Platform/GraphicsGL/Model.h"
+#include "Platform/Platform_Linux/Gui/Window.h"
+#include "Platform/Platform_Linux/Power.h"
+#include "Platform/Platform_Linux/SingleInstance.h"
+#include "Platform/Platform_Linux/StopSignals.h"
+#include "UI/Style.h"
+
+namespace gui {
+
+namespace {
+
+GL::GCGL* g_gc = nullptr;  // owned; app.gc points at it
+
+SDL_Window* Window(AppState& app) { return static_cast<SDL_Window*>(app.window); }
+
+void OnResize(AppState& app, int /*width*/, int /*height*/) {
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(Window(app), &w, &h);
+    app.ClientWidth = w;
+    app.ClientHeight = h;
+    std::lock_guard<std::mutex> guard(app.deviceLock);
+    app.gc->CreateRenderTarget(w, h);
+    app.gc->Clear(0, 0, 0, 0);
+}
+
+void OnDpiChange(AppState& app) {
+    UpdateMinimumSize(Window(app), app.UiScale);
+    RebuildForScale(app);
+}
+
+}  // namespace
+
+bool TakeSingleInstance(SingleInstance& instance, const Path& dataFolder) {
+    if (instance.Acquire(dataFolder)) return true;
+    SingleInstance::HandOver(200);
+    return false;
+}
+
+bool PlaceMainWindow(AppState& app) {
+    if (!StartVideo()) return false;
+    input::ScreenRect work, virt;
+    DisplayAreas(&work, &virt);
+    input::PlaceWindow(&app.settings, work, virt);
+    app.RequestedDpi = app.settings.DPI;
+    return true;
+}
+
+bool CreateWindowAndUi(AppState& app) {
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();  // 11
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Create window");  // 13
+    app.WindowModeRequest = WindowModeApply;
+    SDL_Window* window = CreateMainWindow(app, AppName);
+    if (window == nullptr) return false;
+    app.window = window;
+    InstallHitTest(window, app);
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Set touchscreen preferences");  // 16: SDL delivers touch as finger events
+    return true;
+}
+
+bool InitializeGraphics(AppState& app) {
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Initialize OpenGL");
+    g_gc = new GL::GCGL(Window(app));
+    if (!g_gc->Initialize()) {
+        delete g_gc;
+        g_gc = nullptr;
+        return false;
+    }
+    app.gc = g_gc;
+    SDL_GL_GetDrawableSize(Window(app), &app.ClientWidth, &app.ClientHeight);
+    g_gc->CreateRenderTarget(app.ClientWidth, app.ClientHeight);
+    if (!ImGui_ImplOpenGL3_Init("#version 330 core")) {
+        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::Initialize : the UI renderer could not start");
+        app.gc = nullptr;
+        delete g_gc;
+        g_gc = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void PrepareUi(AppState& app) {
+    if (app.settings.TabletMode) {  // 18
+        app.UiDpi = app.WindowDpi = 96;
+        app.UiScale = 1.0f;
+    } else {
+        app.WindowDpi = WindowDpi(Window(app));
+        app.UiDpi = app.settings.DPI;
+        app.UiScale = input::UiScaleFor(app.WindowDpi, app.UiDpi);
+    }
+    UpdateMinimumSize(Window(app), app.UiScale);
+    ui::BuildStyleAndFonts(app.UiScale);  // 19
+    UiPlatformInit(app);                  // 20
+    SetEventHooks(OnResize, OnDpiChange);
+    {  // 21
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        GL::LoadBuiltInImages(app.gc, app.UiScale);
+        GL::LoadCameraModel();
+    }
+    GL::SetWindowIconFromBuiltIns(Window(app));
+}
+
+void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
+    instance.Listen();  // the window exists: a second instance may hand over now
+    for (;;) {
+        if (StopSignalPending()) {
+            LOGF(LOG_INFO, LOG_SRC_MAIN, "Stop signal received");
+            return;
+        }
+        SDL_Event event;
+        if (SDL_PollEvent(&event)) {
+            if (!HandleEvent(app, event)) return;
+            continue;  // one event per pass; no frame in this pass
+        }
+        if (instance.PollRaiseRequest()) RaiseMainWindow(Window(app));
+        if (power.Poll()) {
+            LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop | low power shutdown");
+            if (Hooks().emergencyStop) Hooks().emergencyStop(app);
+            power.SleepHandled();
+        }
+        power.HoldAwake(AnySlotRecording(app));
+        RunFrame(app);
+    }
+}
+
+void DestroyWindow(AppState& app) {
+    // The GL context lives until the graphics objects are released; only the
+    // window is hidden now.
+    if (app.window != nullptr) SDL_HideWindow(Window(app));
+}
+
+void ReleaseGraphics(AppState& app) {
+    {
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        GL::ReleaseCameraModel();  // 7
+        GL::ReleaseBuiltInImages();
+    }
+    if (ImGui::GetCurrentContext() != nullptr) {
+        if (app.gc != nullptr) ImGui_ImplOpenGL3_Shutdown();  // 8
+        UiPlatformShutdown();
+    }
+    app.gc = nullptr;  // 9
+    delete g_gc;
+    g_gc = nullptr;
+    if (ImGui::GetCurrentContext() != nullptr) ImGui::DestroyContext();  // 10
+    DestroyMainWindow(Window(app));
+    app.window = nullptr;
+    StopVideo();
+}
+
+}  // namespace gui

@@ -1,0 +1,35 @@
+// The Studio's window-side start-up and shut-down steps, each a named call
+// that main() runs in order. UI thread only.
+#pragma once
+
+#include "App/Path.h"
+
+struct AppState;
+class SingleInstance;
+class Power;
+
+namespace gui {
+
+// Step 6: true when this is the only instance. Otherwise the running one
+// has been asked to raise its window (or did not answer) and this process
+// ends with exit code 0.
+bool TakeSingleInstance(SingleInstance& instance, const Path& dataFolder);
+
+// Step 10: display areas, DPI clamp, window geometry (SDL video starts here).
+bool PlaceMainWindow(AppState& app);
+// Steps 11-16: UI context, window (hidden until the first frame), touch preferences.
+bool CreateWindowAndUi(AppState& app);
+// Step 17: the graphics context and the UI renderer. False: start-up ends with exit code 1.
+bool InitializeGraphics(AppState& app);
+// Steps 18-21: UI scale, style and fonts, UI platform layer, built-in images and the camera model.
+void PrepareUi(AppState& app);
+
+// The main loop: one event per pass, else one frame; ends on window close,
+// SDL_QUIT or SIGINT/SIGTERM.
+void MainLoop(AppState& app, SingleInstance& instance, Power& power);
+
+// Shut-down steps 3 and 7-10: window, images, renderer, graphics context, UI context.
+void DestroyWindow(AppState& app);
+void ReleaseGraphics(AppState& app);
+
+}  // namespace gui
