@@ -223,6 +223,9 @@ bool WriteFileAtomically(const Path& folder, const Path& target, const std::stri
     temp.Append("settings.ini.tmp");
     const int fd = open(temp.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    // The replaced file keeps the permissions the user gave the old one.
+    struct stat old {};
+    if (stat(target.CStr(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
     bool ok = true;
     for (size_t done = 0; ok && done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);

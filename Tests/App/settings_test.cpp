@@ -320,8 +320,12 @@ TEST_F(SettingsFile, SecondSaveReplacesAndRemovesBackupQuietly) {
     ASSERT_TRUE(WriteSettings(s, dir_.AsPath()));
     LogCloseFile();
     ASSERT_TRUE(LogOpenFile(logDir_.AsPath(), 1));
+    ASSERT_EQ(chmod(Ini().c_str(), 0600), 0);
     s.DPI = 128;
     EXPECT_TRUE(WriteSettings(s, dir_.AsPath()));
+    struct stat st {};
+    ASSERT_EQ(stat(Ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_NE(ReadText(Ini()).find("\r\nDPI=128\r\n"), std::string::npos);
     EXPECT_FALSE(Exists(Backup()));
     EXPECT_EQ(LogText().find("ERROR"), std::string::npos);
