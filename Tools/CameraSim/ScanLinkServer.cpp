@@ -93,7 +93,8 @@ private:
     Crawler& crawler_;
     int fd_;
     int64_t openedUs_;
-    int64_t lastSentUs_ = 0;
+    int64_t positionsSentUs_ = 0;  // last message that carried positions
+    bool answerHasPositions_ = false;
     uint16_t rxSequence_ = 0;
     uint16_t txSequence_ = 0;
     uint64_t framesSent_ = 0;
@@ -159,7 +160,7 @@ void Link::Run() {
             if (n <= 0) break;  // peer closed, or the server dropped us
             HandleBytes(buffer, static_cast<size_t>(n));
         }
-        if (MonotonicUs() - lastSentUs_ >= kUnaskedPositionsUs) {
+        if (MonotonicUs() - positionsSentUs_ >= kUnaskedPositionsUs) {
             AppendPositions();
             if (!Send()) break;
         }
@@ -233,6 +234,7 @@ void Link::AnswerRecord(uint8_t type, const uint8_t* p) {
         if (p[0] < Crawler::kAxes) {
             answer_.Bytes({0x21, p[0]});
             answer_.Int32(crawler_.AxisPosition(p[0], t));
+            answerHasPositions_ = true;
         }
         break;
     case 36:
@@ -287,12 +289,14 @@ void Link::AppendPositions() {
         answer_.Bytes({0x21, axis});
         answer_.Int32(crawler_.AxisPosition(axis, t));
     }
+    answerHasPositions_ = true;
 }
 
 bool Link::Send() {
     std::vector<uint8_t> message = answer_.Records();
     answer_.Clear();
-    lastSentUs_ = MonotonicUs();
+    if (answerHasPositions_) positionsSentUs_ = MonotonicUs();
+    answerHasPositions_ = false;
     if (Silent()) return true;  // connection stays open, nothing leaves
     uint16_t check = ScanLinkCheckValue(message.data(), message.size(), txSequence_++);
     const int corruptEvery = unit_.Opts().scanlinkCorruptEvery;

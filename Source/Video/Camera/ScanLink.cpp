@@ -154,25 +154,32 @@ void ScanlinkProc(picam::Service* service) {
         if (idleUs > kServerTimeoutUs) {
             LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | server timeout");
             socket.Close();
-            continue;
         }
 
-        int received = socket.ReceiveSome(incoming, sizeof incoming, 0);
-        if (received > 0) {
-            ScanLinkRx::Result result =
-                rx.Feed(incoming, static_cast<size_t>(received), scanLinkState, scanLinkTx, scanLinkLock);
-            if (result.frames > 0) idleUs = 0;
+        if (socket.IsOpen()) {
+            int received = socket.ReceiveSome(incoming, sizeof incoming, 0);
+            if (received > 0) {
+                ScanLinkRx::Result result =
+                    rx.Feed(incoming, static_cast<size_t>(received), scanLinkState, scanLinkTx, scanLinkLock);
+                if (result.frames > 0) idleUs = 0;
+            }
         }
 
-        if (taken > 0 && socket.IsOpen() && socket.SendAll(outgoing, static_cast<int>(taken)) != static_cast<int>(taken)) {
+        // The receive above closes the socket when the peer has gone.
+        if (taken > 0 && socket.IsOpen() &&
+            socket.SendAll(outgoing, static_cast<int>(taken)) != static_cast<int>(taken)) {
             std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
             LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | send error (%s)", text.c_str());
             socket.Close();
         }
 
-        if (PeriodElapsed(positionCountdownUs, stepUs, kPositionPeriodUs)) RequestPositions();
-        if (PeriodElapsed(refreshCountdownUs, stepUs, kRefreshPeriodUs)) RequestRefresh();
-        std::this_thread::sleep_for(std::chrono::milliseconds(8));
+        if (socket.IsOpen()) {
+            if (PeriodElapsed(positionCountdownUs, stepUs, kPositionPeriodUs)) RequestPositions();
+            if (PeriodElapsed(refreshCountdownUs, stepUs, kRefreshPeriodUs)) RequestRefresh();
+        }
+        // A link lost in this pass waits like any pass without a socket, so
+        // a peer that accepts and closes at once is not hammered.
+        std::this_thread::sleep_for(std::chrono::milliseconds(socket.IsOpen() ? 8 : 300));
     }
     socket.Close();
     LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | thread stopped");

@@ -147,10 +147,15 @@ TEST_F(ScanLinkSim, CorruptFramesAreResynchronisedAndTheLinkStaysUp) {
     TempFolder folder;
     LogCapture log(folder);
     camsim::Options o = SimOptions("127.0.30.3");
-    o.scanlinkCorruptEvery = 3;
+    o.scanlinkCorruptEvery = 4;
     Start(o);
-    ASSERT_TRUE(WaitForRefresh());
-    // Positions keep moving for two seconds although every third frame fails.
+    // Every [01 s] still in flight makes the unit count from s again, so a
+    // lossy link loses more frames than the corrupt ones; positions still
+    // keep coming and the link is never dropped.
+    ASSERT_TRUE(WaitFor([&] {
+        return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; });
+    }, 10));
+    // Positions keep moving for two seconds although every fourth frame fails.
     for (int i = 0; i < 4; ++i) {
         const double before = Position(0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
