@@ -219,37 +219,32 @@ GLuint CompileStage(GLenum stage, const std::vector<uint8_t>& source, std::strin
     return shader;
 }
 
+// Reads and compiles one stage from the resource folder; 0 after logging
+// `openError` (file missing) or `compileError` (compiler's log).
+GLuint LoadStage(GLenum stage, const char* file, const char* openError, const char* compileError) {
+    std::vector<uint8_t> source;
+    std::string log;
+    const Path path = ResourcePath(file);
+    if (!platform::ReadWholeFile(path, &source) || source.empty()) {
+        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : %s %s", openError, path.CStr());
+        return 0;
+    }
+    const GLuint shader = CompileStage(stage, source, &log);
+    if (shader == 0) LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : %s %s: %s", compileError, file, log.c_str());
+    return shader;
+}
+
 }  // namespace
 
 std::shared_ptr<ShaderGL> GCGL::CreateShader(const char* vertexFile, const char* fragmentFile, size_t uniformBytes,
                                              const BlendDesc& blend) {
     auto set = std::make_shared<ShaderGL>();
-    std::vector<uint8_t> source;
-    std::string log;
-    const Path vertexPath = ResourcePath(vertexFile);
-    if (!platform::ReadWholeFile(vertexPath, &source) || source.empty()) {
-        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : could not open compiled vertex shader file %s",
-             vertexPath.CStr());
-        return nullptr;
-    }
-    set->vertexShader = CompileStage(GL_VERTEX_SHADER, source, &log);
-    if (set->vertexShader == 0) {
-        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : Failed to create vertex shader %s: %s", vertexFile,
-             log.c_str());
-        return nullptr;
-    }
-    const Path fragmentPath = ResourcePath(fragmentFile);
-    if (!platform::ReadWholeFile(fragmentPath, &source) || source.empty()) {
-        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : could not open compiled pixel shader file %s",
-             fragmentPath.CStr());
-        return nullptr;
-    }
-    set->fragmentShader = CompileStage(GL_FRAGMENT_SHADER, source, &log);
-    if (set->fragmentShader == 0) {
-        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : could not create pixel shader %s: %s", fragmentFile,
-             log.c_str());
-        return nullptr;
-    }
+    set->vertexShader = LoadStage(GL_VERTEX_SHADER, vertexFile, "could not open compiled vertex shader file",
+                                  "Failed to create vertex shader");
+    if (set->vertexShader == 0) return nullptr;
+    set->fragmentShader = LoadStage(GL_FRAGMENT_SHADER, fragmentFile, "could not open compiled pixel shader file",
+                                    "could not create pixel shader");
+    if (set->fragmentShader == 0) return nullptr;
     set->program = glCreateProgram();
     glAttachShader(set->program, set->vertexShader);
     glAttachShader(set->program, set->fragmentShader);

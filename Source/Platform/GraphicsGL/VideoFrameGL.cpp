@@ -75,10 +75,13 @@ bool VideoFrameGL::MakeTextures(VideoPlanes planes, int width, int height) {
     ReleaseTextures();
     const int cw = (width + 1) / 2, ch = (height + 1) / 2;
     const int count = planes == VideoPlanes::NV12 ? 2 : 3;
+    GLint previousTexture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
     glGenTextures(count, textures_);
     for (int i = 0; i < count; ++i) {
         if (textures_[i] == 0) {
             LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "VideoFrameGL::Initialize : could not create plane texture %d", i);
+            glBindTexture(GL_TEXTURE_2D, GLuint(previousTexture));
             ReleaseTextures();
             return false;
         }
@@ -88,7 +91,7 @@ bool VideoFrameGL::MakeTextures(VideoPlanes planes, int width, int height) {
         glTexImage2D(GL_TEXTURE_2D, 0, rg ? GL_RG8 : GL_R8, chroma ? cw : width, chroma ? ch : height, 0,
                      rg ? GL_RG : GL_RED, GL_UNSIGNED_BYTE, nullptr);
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindTexture(GL_TEXTURE_2D, GLuint(previousTexture));
     planes_ = planes;
     textureWidth_ = width;
     textureHeight_ = height;
