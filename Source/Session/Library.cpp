@@ -1,5 +1,9 @@
 #include "Session/Library.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -59,17 +63,23 @@ std::vector<Session> ScanNames(const std::vector<std::string>& names) {
 }
 
 std::vector<Session> ScanLibrary(const Path& folder) {
-    std::vector<std::string> names = platform::ListFolder(folder);
-    // A sub-folder whose name happens to parse is not a media file.
-    std::string sessionName;
-    MediaEntry entry;
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [&](const std::string& name) {
-                                   if (!ParseMediaFileName(name, &sessionName, &entry)) return true;
-                                   platform::FileInfo info;
-                                   return platform::GetFileInfo(Join(folder, name), &info) && info.isDirectory;
-                               }),
-                names.end());
+    // The folder's names in the platform's order, without sub-folders (a
+    // folder whose name happens to parse is not a media file). The entry type
+    // comes with the listing; only file systems that do not report it cost
+    // one status call per name.
+    std::vector<std::string> names;
+    DIR* dir = folder.Empty() ? nullptr : opendir(folder.CStr());
+    if (dir == nullptr) return {};
+    const int fd = dirfd(dir);
+    while (const struct dirent* e = readdir(dir)) {
+        bool isDirectory = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            isDirectory = fstatat(fd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!isDirectory) names.emplace_back(e->d_name);
+    }
+    closedir(dir);
     return ScanNames(names);
 }
 

@@ -125,14 +125,17 @@ public:
         if (!U32(&m)) return false;
         if (Left() / 12 < m) return false;
         series->resize(m);
+        const uint8_t* times = p_ + at_;
+        const uint8_t* values = times + 8 * static_cast<size_t>(m);
         for (uint32_t i = 0; i < m; ++i) {
-            uint32_t hi, lo;
-            U32(&hi);
-            U32(&lo);
-            const uint64_t bits = (uint64_t{hi} << 32) | lo;
+            uint64_t bits = 0;
+            for (int b = 0; b < 8; ++b) bits = (bits << 8) | times[8 * i + b];
             std::memcpy(&(*series)[i].time, &bits, sizeof bits);
+            const uint8_t* v = values + 4 * i;
+            (*series)[i].value =
+                static_cast<int32_t>((uint32_t{v[0]} << 24) | (uint32_t{v[1]} << 16) | (uint32_t{v[2]} << 8) | v[3]);
         }
-        for (uint32_t i = 0; i < m; ++i) I32(&(*series)[i].value);
+        at_ += 12 * static_cast<size_t>(m);
         return true;
     }
 
@@ -153,11 +156,9 @@ bool ReadCameras(PayloadReader& in, SessionData* data) {
         // Checked before each history is allocated, so a huge count costs nothing.
         if (in.Left() < kMinCameraBlock_bytes) return false;
         auto camera = std::make_unique<CameraHistory>();
-        int32_t id;
-        uint32_t groupCount;
-        in.I32(&id);
-        in.U32(&groupCount);
-        if (groupCount != kHistoryGroups) return false;
+        int32_t id = 0;
+        uint32_t groupCount = 0;
+        if (!in.I32(&id) || !in.U32(&groupCount) || groupCount != kHistoryGroups) return false;
         camera->groups[0].params[1].value = id;
         for (int g = 0; g < kHistoryGroups; ++g) {
             uint32_t recordCount;
@@ -167,7 +168,7 @@ bool ReadCameras(PayloadReader& in, SessionData* data) {
                 if (!in.I32(&length)) return false;
                 if (length < 0 || length % 4 != 0 || length / 4 > picam::kParamWords) return false;
                 if (in.Left() < static_cast<size_t>(length)) return false;
-                int32_t words[picam::kParamWords];
+                int32_t words[picam::kParamWords] = {};
                 for (int32_t w = 0; w < length / 4; ++w) in.I32(&words[w]);
                 std::memcpy(&camera->groups[g].params[r], words, static_cast<size_t>(length));
                 if (!in.Series(&camera->series[g][r])) return false;
