@@ -18,12 +18,17 @@ void main() {
     vec3 toLight = normalize(light.xyz - viewPosition);
     float diffuse = max(dot(n, toLight), 0.0);
     vec3 halfway = normalize(toLight + toEye);
-    float specular = pow(max(dot(n, halfway), 0.0), 32.0);
     vec3 r = reflect(-toEye, n);
     float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));
     vec2 sphere = m > 0.0 ? r.xy / m + 0.5 : vec2(0.5);
     vec3 reflection = texture(partTexture0, vec2(sphere.x, 1.0 - sphere.y)).rgb;
-    vec3 rgb = color.rgb * (material.x + material.y * diffuse) + material.z * reflection * 0.25
-             + material.w * specular;
+    // Glossy parts mirror more of the studio at grazing angles (Schlick-like
+    // Fresnel), which gives the dark body bright rims and reads as a solid
+    // lacquered object; the specular term is sharpened to a small highlight.
+    float facing = max(dot(n, toEye), 0.0);
+    float fresnel = 0.35 + 0.65 * pow(1.0 - facing, 3.0);
+    float highlight = pow(max(dot(n, halfway), 0.0), 60.0) * 5.0;
+    vec3 rgb = color.rgb * (material.x + material.y * diffuse) + material.z * reflection * fresnel * 0.6
+             + material.w * highlight;
     outColor = vec4(rgb, color.a);
 }

@@ -24,6 +24,10 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+// The parts below are designed with a body radius of 0.8; the files are written
+// at this scale so that the turning model stays clear of the searching text
+// beneath it (the scene's camera and projection are fixed).
+constexpr double kModelScale = 0.7;
 
 struct Vec3 {
     double x = 0, y = 0, z = 0;
@@ -59,7 +63,7 @@ public:
     bool Write(const std::string& path, const char* title) const {
         FILE* f = std::fopen(path.c_str(), "w");
         if (f == nullptr) return false;
-        std::fprintf(f, "# %s\n# written by Tools/ModelGen (orvex-modelgen); units: camera body radius 0.8\n", title);
+        std::fprintf(f, "# %s\n# written by Tools/ModelGen (orvex-modelgen); body radius %.2f\n", title, 0.8 * kModelScale);
         std::fprintf(f, "# %zu positions, %zu normals, %zu triangles\n", positions_.size(), normals_.size(),
                      faces_.size());
         for (const std::string& p : positions_) std::fprintf(f, "v %s\n", p.c_str());
@@ -94,7 +98,8 @@ private:
     }
 
     std::pair<int, int> Index(const Corner& c) {
-        return {Find(positionIndex_, positions_, Text(c.position, 5)),
+        const Vec3 p{c.position.x * kModelScale, c.position.y * kModelScale, c.position.z * kModelScale};
+        return {Find(positionIndex_, positions_, Text(p, 5)),
                 Find(normalIndex_, normals_, Text(Normalise(c.normal), 4))};
     }
 
