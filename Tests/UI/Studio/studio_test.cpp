@@ -1,0 +1,289 @@
+// The Studio as a user meets it, under Xvfb with Mesa: a simulated camera
+// unit on this test's own loopback address shows live video, losing the
+// unit brings back the searching screen and finding it again the video; a
+// second start hands over to the running instance; SIGTERM saves the
+// settings with the window geometry and ends with "End"; a missing shader
+// ends start-up with exit code 1. Screenshots go to <build>/screenshots/.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stb_image.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kBuild = ORVEX_BUILD_DIR;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A child process with its output in a file; killed if still running at the end.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& output) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, 1);
+                dup2(fd, 2);
+            }
+            for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~Child() {
+        if (pid_ > 0 && !done_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    void Signal(int sig) const { kill(pid_, sig); }
+    // Exit code, or -1 when it did not end within the time.
+    int Wait(std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                done_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool done_ = false;
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+struct Shot {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    bool ok = false;
+    const uint8_t* At(int x, int y) const { return &rgb[size_t(y * width + x) * 3]; }
+};
+
+Shot Screenshot(const fs::path& file) {
+    Shot shot;
+    const std::string command = "import -window root '" + file.string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return shot;
+    int channels = 0;
+    stbi_uc* pixels = stbi_load(file.c_str(), &shot.width, &shot.height, &channels, 3);
+    if (pixels == nullptr) return shot;
+    shot.rgb.assign(pixels, pixels + size_t(shot.width) * size_t(shot.height) * 3);
+    stbi_image_free(pixels);
+    shot.ok = true;
+    return shot;
+}
+
+// Statistics of the central region of the screen (inside the window's body).
+struct RegionStats {
+    double spread = 0;          // standard deviation of the grey level
+    double saturatedShare = 0;  // pixels with a strong colour (the test bars)
+};
+
+RegionStats Stats(const Shot& s) {
+    RegionStats r;
+    double sum = 0, sum2 = 0;
+    int n = 0, saturated = 0;
+    for (int y = s.height / 4; y < s.height * 3 / 4; y += 2) {
+        for (int x = s.width / 4; x < s.width * 3 / 4; x += 2) {
+            const uint8_t* p = s.At(x, y);
+            const double grey = (p[0] + p[1] + p[2]) / 3.0;
+            sum += grey;
+            sum2 += grey * grey;
+            const int mx = std::max({p[0], p[1], p[2]}), mn = std::min({p[0], p[1], p[2]});
+            saturated += (mx - mn) > 120;
+            ++n;
+        }
+    }
+    const double mean = sum / n;
+    r.spread = std::sqrt(std::max(0.0, sum2 / n - mean * mean));
+    r.saturatedShare = double(saturated) / n;
+    return r;
+}
+
+double Difference(const Shot& a, const Shot& b) {
+    if (a.width != b.width || a.height != b.height) return 1e9;
+    double d = 0;
+    for (size_t i = 0; i < a.rgb.size(); i += 3) d += std::abs(int(a.rgb[i + 1]) - int(b.rgb[i + 1]));
+    return d / double(a.rgb.size() / 3);
+}
+
+class StudioTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
+        char tmpl[] = "/tmp/orvex-window-studio-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root_ = tmpl;
+        dataFolder_ = root_ / "data" / "KAVOR Industries" / "ORVEX Studio";
+        fs::create_directories(dataFolder_);
+        screenshots_ = fs::path(kBuild) / "screenshots";
+        fs::create_directories(screenshots_);
+    }
+    void TearDown() override {
+        if (!root_.empty() && !getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root_);
+    }
+    std::vector<std::string> Env() const {
+        return {"XDG_DATA_HOME=" + (root_ / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1"};
+    }
+    std::unique_ptr<Child> StartSim(const char* address, const char* log) {
+        return std::make_unique<Child>(
+            std::vector<std::string>{kBuild + "/orvex-camsim", "--address", address, "--channels", "2"},
+            std::vector<std::string>{}, root_ / log);
+    }
+    std::unique_ptr<Child> StartStudio(const char* log, const std::string& exe = kBuild + "/orvex-studio") {
+        return std::make_unique<Child>(std::vector<std::string>{exe}, Env(), root_ / log);
+    }
+    std::string Log(const char* name) const { return ReadFile(root_ / name); }
+
+    fs::path root_, dataFolder_, screenshots_;
+};
+
+TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
+    // Side by side, the way the settings say.
+    std::ofstream(dataFolder_ / "settings.ini") << "[Layout]\nLayoutStyle=SplitVertical\nDPI=96\n";
+    auto sim = StartSim("127.0.50.1", "sim1.log");
+    auto studio = StartStudio("studio.log");
+    ASSERT_TRUE(WaitFor([&] { return Log("studio.log").find("Found host ip (127.0.50.1)") != std::string::npos; },
+                        20s))
+        << Log("studio.log");
+
+    // Live video: the view area is not uniform and moves. (The splash ends after 3 s.)
+    Shot first, second;
+    const bool live = WaitFor(
+        [&] {
+            first = Screenshot(screenshots_ / "studio-live.png");
+            return first.ok && Stats(first).saturatedShare > 0.2;
+        },
+        30s);
+    ASSERT_TRUE(live) << "no video on screen; log:\n" << Log("studio.log");
+    EXPECT_GT(Stats(first).spread, 20.0);
+    const bool moving = WaitFor(
+        [&] {
+            second = Screenshot(root_ / "second.png");
+            return second.ok && Difference(first, second) > 0.05;
+        },
+        10s);
+    EXPECT_TRUE(moving) << "the pictures do not change";
+
+    // The unit goes away: the searching screen comes back within a few seconds.
+    sim->Signal(SIGTERM);
+    EXPECT_GE(sim->Wait(10s), 0);
+    Shot searching;
+    const bool searchingShown = WaitFor(
+        [&] {
+            searching = Screenshot(screenshots_ / "studio-searching.png");
+            return searching.ok && Stats(searching).saturatedShare < 0.02;
+        },
+        15s);
+    EXPECT_TRUE(searchingShown) << "video still shown after the unit went away";
+
+    // It comes back: video again.
+    sim = StartSim("127.0.50.1", "sim2.log");
+    Shot again;
+    const bool liveAgain = WaitFor(
+        [&] {
+            again = Screenshot(screenshots_ / "studio-live-again.png");
+            return again.ok && Stats(again).saturatedShare > 0.2;
+        },
+        40s);
+    EXPECT_TRUE(liveAgain) << Log("studio.log");
+
+    // SIGTERM: settings with the window geometry, then "End", exit code 0.
+    studio->Signal(SIGTERM);
+    EXPECT_EQ(studio->Wait(15s), 0) << Log("studio.log");
+    const std::string log = Log("studio.log");
+    EXPECT_NE(log.find("Saving settings"), std::string::npos);
+    const size_t end = log.rfind("End");
+    EXPECT_NE(end, std::string::npos) << log;
+    const std::string settings = ReadFile(dataFolder_ / "settings.ini");
+    EXPECT_NE(settings.find("LayoutStyle=SplitVertical"), std::string::npos) << settings;
+    // Xvfb's screen is 1920 x 1080 (tools/with-xvfb): the first start centres a
+    // window 32 x 64 pixels smaller than the usable area.
+    EXPECT_NE(settings.find("WindowWidth="), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("WindowWidth=0\n"), std::string::npos) << settings;
+    sim->Signal(SIGTERM);
+    sim->Wait(10s);
+}
+
+TEST_F(StudioTest, SecondInstanceHandsOverAndEnds) {
+    auto first = StartStudio("first.log");
+    ASSERT_TRUE(WaitFor([&] { return Log("first.log").find("Initialize OpenGL") != std::string::npos; }, 20s))
+        << Log("first.log");
+    std::this_thread::sleep_for(1500ms);  // the window is up and listening
+    auto second = StartStudio("second.log");
+    EXPECT_EQ(second->Wait(10s), 0);
+    EXPECT_NE(Log("second.log").find("Switching to an existing instance of ORVEX Studio"), std::string::npos)
+        << Log("second.log");
+    EXPECT_EQ(Log("second.log").find("Create window"), std::string::npos) << "the second start made no window";
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(15s), 0) << Log("first.log");
+    EXPECT_NE(Log("first.log").rfind("End"), std::string::npos);
+}
+
+TEST_F(StudioTest, MissingShaderEndsStartUpWithExitCode1) {
+    // A copy of the program whose resource folder lacks video.frag.
+    const fs::path bin = root_ / "bin";
+    fs::create_directories(bin / "Data");
+    fs::copy_file(kBuild + "/orvex-studio", bin / "orvex-studio");
+    for (const auto& entry : fs::directory_iterator(kBuild + "/Data")) {
+        if (entry.path().filename() != "video.frag" && entry.is_regular_file()) {
+            fs::copy_file(entry.path(), bin / "Data" / entry.path().filename());
+        }
+    }
+    auto studio = StartStudio("studio.log", (bin / "orvex-studio").string());
+    EXPECT_EQ(studio->Wait(30s), 1) << Log("studio.log");
+    const std::string log = Log("studio.log");
+    EXPECT_NE(log.find("video.frag"), std::string::npos) << log;
+    EXPECT_NE(log.find("could not open compiled pixel shader file"), std::string::npos) << log;
+}
+
+TEST_F(StudioTest, WithoutOpenGL33StartUpEndsWithAClearMessage) {
+    // Mesa offering only OpenGL 3.0 cannot give a 3.3 core context.
+    auto studio = std::make_unique<Child>(
+        std::vector<std::string>{kBuild + "/orvex-studio"},
+        std::vector<std::string>{"XDG_DATA_HOME=" + (root_ / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1",
+                                 "MESA_GL_VERSION_OVERRIDE=3.0", "MESA_GLSL_VERSION_OVERRIDE=130"},
+        root_ / "studio.log");
+    EXPECT_EQ(studio->Wait(30s), 1) << Log("studio.log");
+    EXPECT_NE(Log("studio.log").find("OpenGL 3.3"), std::string::npos) << Log("studio.log");
+}
+
+}  // namespace
