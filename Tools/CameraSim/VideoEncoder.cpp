@@ -19,6 +19,8 @@ namespace camsim {
 
 namespace {
 
+constexpr int kNoiseShift = 64;
+
 const char* kProfiles[3] = {"baseline", "main", "high"};
 const int kLevels[3] = {40, 41, 42};
 
@@ -91,6 +93,13 @@ bool VideoEncoder::Configure(const VideoSettings& wanted) {
         return false;
     }
     pts_ = 0;
+    noiseStride_ = settings_.width + kNoiseShift;
+    noise_.resize(static_cast<size_t>(noiseStride_) * static_cast<size_t>(settings_.height + kNoiseShift));
+    uint32_t seed = 0x2545F491u;
+    for (uint8_t& n : noise_) {
+        seed = seed * 1664525u + 1013904223u;
+        n = static_cast<uint8_t>(seed >> 28);  // 0..15
+    }
     return true;
 }
 
@@ -127,6 +136,14 @@ void VideoEncoder::DrawPicture(uint32_t frameNumber, const std::string& caption)
     FillRect(Y, sy, w, h, bx, by, box, box, 128);
     FillRect(U, su, cw, ch, bx / 2, by / 2, box / 2, box / 2, 128);
     FillRect(V, sv, cw, ch, bx / 2, by / 2, box / 2, box / 2, 128);
+
+    // Noise of +-8 levels at a different offset every picture.
+    const int ox = static_cast<int>((frameNumber * 37u) % kNoiseShift), oy = static_cast<int>((frameNumber * 23u) % kNoiseShift);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = Y + static_cast<size_t>(y) * sy;
+        const uint8_t* n = noise_.data() + static_cast<size_t>(y + oy) * noiseStride_ + ox;
+        for (int x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(row[x] + n[x] - 8);
+    }
 
     const int scale = h >= 720 ? 3 : (h >= 360 ? 2 : 1);
     if (!caption.empty()) DrawCaption(Y, sy, w, h, 8 * scale, h - 16 * scale, scale, caption);

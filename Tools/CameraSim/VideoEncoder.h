@@ -61,6 +61,10 @@ private:
     AVFrame* picture_ = nullptr;
     AVPacket* packet_ = nullptr;
     int64_t pts_ = 0;
+    // Sensor-like noise added to the luma, shifted every picture so that the
+    // stream costs what a real camera's does (bits and decoding time).
+    std::vector<uint8_t> noise_;
+    int noiseStride_ = 0;
 };
 
 // Frame-number blocks: a white and a black marker block, then 24 bits, most

@@ -1,0 +1,197 @@
+// Recording by stream copy: files that start at a key frame at time 0, timed
+// by arrival with gaps capped at 1 s, empty when stopped before any key
+// frame, and readable by libavformat with the written packet count.
+#include <map>
+
+#include "Video/AV/AvTestSupport.h"
+#include "Video/AV/Stream.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+using avtest::LogCapture;
+using avtest::StartUnit;
+using avtest::WaitFor;
+
+struct FileSummary {
+    bool opened = false;
+    std::string codec;
+    int width = 0, height = 0;
+    int64_t duration_ms = -1;
+    std::vector<int64_t> pts_ms;
+    std::vector<bool> key;
+    std::map<std::string, std::string> metadata;
+};
+
+FileSummary ReadFile(const std::string& path) {
+    FileSummary s;
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return s;
+    s.opened = avformat_find_stream_info(ctx, nullptr) >= 0 && ctx->nb_streams == 1;
+    if (s.opened) {
+        AVStream* st = ctx->streams[0];
+        s.codec = avcodec_get_name(st->codecpar->codec_id);
+        s.width = st->codecpar->width;
+        s.height = st->codecpar->height;
+        if (ctx->duration != AV_NOPTS_VALUE) s.duration_ms = ctx->duration / 1000;
+        const AVDictionaryEntry* e = nullptr;
+        while ((e = av_dict_get(ctx->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
+            std::string key = e->key;  // Matroska tags come back in capitals
+            for (char& ch : key) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+            s.metadata[key] = e->value;
+        }
+        AVPacket* p = av_packet_alloc();
+        while (av_read_frame(ctx, p) >= 0) {
+            s.pts_ms.push_back(av_rescale_q(p->pts, st->time_base, AVRational{1, 1000}));
+            s.key.push_back(p->flags & AV_PKT_FLAG_KEY);
+            av_packet_unref(p);
+        }
+        av_packet_free(&p);
+    }
+    avformat_close_input(&ctx);
+    return s;
+}
+
+// Runs the stream for `seconds` of the unit's uptime, popping pictures.
+void RunUntil(AV::Stream& stream, camsim::Unit& unit, double uptime_s) {
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            EXPECT_GE(stream.Process(), 0);
+            while (stream.PopFrame()) {
+            }
+            return unit.Uptime() >= uptime_s;
+        },
+        20000));
+}
+
+TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.21.1", 320, 240, 30);
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open("tcp://127.0.21.1:8012", AV::Stream::Options::LiveCamera()));
+    RunUntil(stream, *unit, 1.9);  // start somewhere inside a group of pictures
+    const std::string path = dir.File("clip.mkv");
+    ASSERT_TRUE(stream.StartRecording(path, {{"title", "Pipe 7"}, {"comment", "north shaft"}}));
+    EXPECT_TRUE(stream.IsRecording());
+    EXPECT_FALSE(stream.StartRecording(dir.File("second.mkv")));  // one recording at a time
+    RunUntil(stream, *unit, 4.5);
+    const double recorded = stream.RecordedSeconds();
+    const int64_t packets = stream.StopRecording();
+    EXPECT_FALSE(stream.IsRecording());
+    EXPECT_EQ(stream.StopRecording(), -1);  // safe when not recording
+    ASSERT_GT(packets, 30);
+    EXPECT_EQ(stream.LastRecordingPackets(), packets);
+
+    FileSummary f = ReadFile(path);
+    ASSERT_TRUE(f.opened);
+    EXPECT_EQ(f.codec, "h264");
+    EXPECT_EQ(f.width, 320);
+    EXPECT_EQ(f.height, 240);
+    ASSERT_EQ(static_cast<int64_t>(f.pts_ms.size()), packets);
+    EXPECT_TRUE(f.key[0]);
+    EXPECT_EQ(f.pts_ms[0], 0);
+    for (size_t i = 1; i < f.pts_ms.size(); ++i) EXPECT_GT(f.pts_ms[i], f.pts_ms[i - 1]);
+    EXPECT_NEAR(static_cast<double>(f.duration_ms), recorded * 1000, 40);
+    EXPECT_NEAR(recorded, static_cast<double>(packets) / 30.0, 0.5);
+    // The ffmpeg command-line tool decodes the whole file without complaint.
+    FILE* p = popen(("timeout 60 ffmpeg -nostdin -v error -i '" + path + "' -f null - 2>&1").c_str(), "r");
+    ASSERT_TRUE(p);
+    std::string complaints;
+    char line[512];
+    while (fgets(line, sizeof line, p)) complaints += line;
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_EQ(complaints, "");
+    EXPECT_EQ(f.metadata["title"], "Pipe 7");
+    EXPECT_EQ(f.metadata["comment"], "north shaft");
+}
+
+// A camera that pauses for longer than a second while recording: the packet
+// after the gap counts 1 s, not the whole pause.
+TEST(Recorder, PauseCountsAsOneSecond) {
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.21.2", 320, 240, 30, [](camsim::Options& o) {
+        o.videoPauseFromS = 2.0;
+        o.videoPauseToS = 4.5;
+    });
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    AV::Stream::Options options = AV::Stream::Options::LiveCamera();
+    ASSERT_TRUE(stream.Open("tcp://127.0.21.2:8012", options));
+    const std::string path = dir.File("pause.mkv");
+    ASSERT_TRUE(stream.StartRecording(path));
+    RunUntil(stream, *unit, 5.3);
+    ASSERT_GT(stream.StopRecording(), 0);
+    FileSummary f = ReadFile(path);
+    ASSERT_TRUE(f.opened);
+    int oneSecondSteps = 0;
+    for (size_t i = 1; i < f.pts_ms.size(); ++i) {
+        const int64_t step = f.pts_ms[i] - f.pts_ms[i - 1];
+        if (step >= 999) ++oneSecondSteps;
+        EXPECT_LE(step, 1000);
+    }
+    EXPECT_EQ(oneSecondSteps, 1);
+}
+
+// Stopped before the first key frame: the file exists, is empty (no header,
+// no trailer), and the recorder reports that nothing was written.
+TEST(Recorder, StopBeforeKeyFrameLeavesEmptyFile) {
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.21.3", 320, 240, 30);
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open("tcp://127.0.21.3:8012", AV::Stream::Options::LiveCamera()));
+    const std::string path = dir.File("empty.mkv");
+    ASSERT_TRUE(stream.StartRecording(path));
+    // A packet that is not a key frame is not written.
+    uint8_t bytes[16] = {0, 0, 0, 1, 0x41, 0x9a};
+    AVPacket* packet = av_packet_alloc();
+    packet->data = bytes;
+    packet->size = sizeof bytes;
+    stream.WritePacket(packet);
+    av_packet_free(&packet);
+    EXPECT_EQ(stream.StopRecording(), 0);
+    EXPECT_EQ(stream.LastRecordingPackets(), 0);
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path, ec), 0u);
+}
+
+struct StartFailure {
+    const char* name;
+    const char* file;  // inside the temporary folder
+    bool open;         // open the stream first
+    const char* log;
+};
+
+class RecorderStartFails : public ::testing::TestWithParam<StartFailure> {};
+
+TEST_P(RecorderStartFails, LeavesRecorderIdle) {
+    const StartFailure& c = GetParam();
+    avtest::TempDir dir;
+    LogCapture log;
+    AV::Stream stream;
+    if (c.open) {
+        ASSERT_TRUE(stream.Open(std::string(ORVEX_TEST_MEDIA) + "/testsrc-yuv444.mkv", AV::Stream::Options::MediaFile()));
+    }
+    EXPECT_FALSE(stream.StartRecording(dir.File(c.file)));
+    EXPECT_FALSE(stream.IsRecording());
+    if (*c.log) {
+        EXPECT_TRUE(log.Has(c.log)) << log.Text();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecorderStartFails,
+    ::testing::Values(StartFailure{"StreamClosed", "a.mkv", false, ""},
+                      StartFailure{"UnknownContainer", "a.notacontainer", true,
+                                   "ERROR: Stream::StartRecording | [-22] avformat_alloc_output_context2 : "},
+                      StartFailure{"MissingFolder", "no/such/folder/a.mkv", true,
+                                   "ERROR: Stream::StartRecording | [-2] avio_open : No such file or directory"}),
+    [](const ::testing::TestParamInfo<StartFailure>& info) { return std::string(info.param.name); });
+
+}  // namespace

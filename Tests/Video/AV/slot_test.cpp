@@ -1,0 +1,190 @@
+// Camera slots: the ProcessStream thread's phases (connecting, streaming,
+// suspended), the connection-lost alert while recording, the stop line, and
+// UpdateSlotSuspension.
+#include "App/Alerts.h"
+#include "Video/AV/AvTestSupport.h"
+#include "Video/AV/CameraSlot.h"
+#include "Video/Camera/Service.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+using avtest::LogCapture;
+using avtest::StartUnit;
+using avtest::WaitFor;
+
+// A camera unit as the service monitor would list it once its first reply
+// arrived: version set, host known.
+class ListedUnit {
+public:
+    explicit ListedUnit(const std::string& host) {
+        service_.version = 9000;
+        service_.SetHost(host);
+        std::lock_guard<std::mutex> lock(picam::serviceListLock);
+        index_ = static_cast<int>(picam::ServiceList.size());
+        picam::ServiceList.push_back(&service_);
+    }
+    ~ListedUnit() {
+        std::lock_guard<std::mutex> lock(picam::serviceListLock);
+        picam::ServiceList[static_cast<size_t>(index_)] = &picam::NullService;
+    }
+    int Index() const { return index_; }
+
+private:
+    picam::Service service_;
+    int index_ = 0;
+};
+
+bool HasFlags(AV::CameraSlot& slot, uint32_t set, uint32_t clear, int limit_ms) {
+    return WaitFor([&] { return (slot.Flags() & set) == set && (slot.Flags() & clear) == 0; }, limit_ms);
+}
+
+int64_t PacketsIn(const std::string& path, int64_t* duration_us) {
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return -1;
+    int64_t packets = 0;
+    if (avformat_find_stream_info(ctx, nullptr) >= 0) {
+        *duration_us = ctx->duration;
+        AVPacket* p = av_packet_alloc();
+        while (av_read_frame(ctx, p) >= 0) {
+            ++packets;
+            av_packet_unref(p);
+        }
+        av_packet_free(&p);
+    }
+    avformat_close_input(&ctx);
+    return packets;
+}
+
+TEST(CameraSlot, SuspensionClosesAndReopensTheStream) {
+    LogCapture log;
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.22.1", 320, 240, 30);
+    ASSERT_TRUE(unit);
+    ListedUnit listed("127.0.22.1");
+    AV::CameraSlot slot;
+    slot.cameraIndex = listed.Index();
+    slot.channel = 0;
+    slot.viewPosition = 1;
+    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotRun | AV::kSlotStreaming, 0, 10000));
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        EXPECT_EQ(slot.streamAddress, "tcp://127.0.22.1:8012");
+    }
+    ASSERT_TRUE(slot.stream.StartRecording(dir.File("a.mkv")));
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotRecording, 0, 3000));
+
+    AV::CameraSlot* active[] = {&slot};
+    // Single view, settings panel closed, slot in the second view: suspended.
+    AV::UpdateSlotSuspension(active, 1, true, false);
+    EXPECT_FALSE(slot.stream.IsRecording());
+    EXPECT_TRUE(slot.Flags() & AV::kSlotSuspended);
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotSuspended, AV::kSlotStreaming | AV::kSlotRecording, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !slot.stream.IsOpen(); }, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(slot.stream.IsOpen());
+
+    // Opening the settings panel resumes every active slot.
+    AV::UpdateSlotSuspension(active, 1, true, true);
+    EXPECT_FALSE(slot.Flags() & AV::kSlotSuspended);
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, AV::kSlotSuspended, 10000));
+
+    AV::StopSlot(&slot);
+    EXPECT_EQ(slot.Flags() & (AV::kSlotRun | AV::kSlotStreaming), 0u);
+    EXPECT_FALSE(slot.stream.IsOpen());
+    EXPECT_TRUE(log.Has("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "]  \n")) << log.Text();
+    EXPECT_TRUE(TakeAlerts().empty());
+}
+
+struct SuspensionCase {
+    bool singleLayout;
+    int viewPosition;
+    bool panelShown;
+    bool suspended;
+};
+
+TEST(CameraSlot, SuspensionRules) {
+    const SuspensionCase cases[] = {
+        {true, 0, false, false}, {true, 1, false, true}, {true, 1, true, false},
+        {false, 1, false, false}, {false, 0, true, false},
+    };
+    for (const SuspensionCase& c : cases) {
+        AV::CameraSlot slot;
+        slot.viewPosition = c.viewPosition;
+        slot.flags = AV::kSlotRun | AV::kSlotRecording | (c.suspended ? 0u : static_cast<uint32_t>(AV::kSlotSuspended));
+        AV::CameraSlot* active[] = {&slot};
+        AV::UpdateSlotSuspension(active, 1, c.singleLayout, c.panelShown);
+        EXPECT_EQ((slot.Flags() & AV::kSlotSuspended) != 0, c.suspended)
+            << c.singleLayout << " " << c.viewPosition << " " << c.panelShown;
+        EXPECT_EQ((slot.Flags() & AV::kSlotRecording) == 0, c.suspended);
+    }
+}
+
+// The camera drops the connection while the slot records: the file is
+// finalised and readable, the alert comes once, and the thread reconnects.
+TEST(CameraSlot, CameraLostWhileRecordingFinalisesFileAndAlertsOnce) {
+    avtest::TempDir dir;
+    TakeAlerts();
+    auto unit = StartUnit("127.0.22.2", 320, 240, 30, [](camsim::Options& o) { o.videoCloseAfterS = 3.0; });
+    ASSERT_TRUE(unit);
+    ListedUnit listed("127.0.22.2");
+    AV::CameraSlot slot;
+    slot.cameraIndex = listed.Index();
+    slot.channel = 1;
+    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, 0, 10000));
+    const std::string path = dir.File("lost.mkv");
+    ASSERT_TRUE(slot.stream.StartRecording(path));
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotRecording, 0, 3000));
+    ASSERT_TRUE(WaitFor([] { return AlertCount() > 0; }, 8000));
+    EXPECT_FALSE(slot.stream.IsRecording());
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, AV::kSlotRecording, 10000));  // connected again
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<std::string> alerts = TakeAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], "The video connection was lost. The current recording has been stopped.\n");
+    AV::StopSlot(&slot);
+
+    int64_t duration_us = 0;
+    const int64_t packets = PacketsIn(path, &duration_us);
+    EXPECT_GT(packets, 10);
+    EXPECT_EQ(packets, slot.stream.LastRecordingPackets());
+    EXPECT_GT(duration_us, 300000);
+}
+
+// Clearing run while the thread keeps failing to connect ends it quickly,
+// with the stop line naming the satellite channel.
+TEST(CameraSlot, StopWhileConnecting) {
+    LogCapture log;
+    ListedUnit listed("127.0.22.3");  // nothing listens there
+    AV::CameraSlot slot;
+    slot.cameraIndex = listed.Index();
+    slot.channel = 1;
+    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    ASSERT_TRUE(WaitFor([&] { return log.Count("ProcessStream | failed to connect") >= 2; }, 5000));
+    EXPECT_FALSE(slot.Flags() & AV::kSlotStreaming);
+    auto start = std::chrono::steady_clock::now();
+    AV::StopSlot(&slot);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2100 + 100 + 500));
+    EXPECT_TRUE(log.Has("TRACE: ProcessStream | connecting to tcp://127.0.22.3:8013")) << log.Text();
+    EXPECT_TRUE(log.Has("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "] (satellite)"));
+}
+
+// A unit that is not listed (or whose first reply has not come) has no
+// address: nothing is tried, and the thread still stops on request.
+TEST(CameraSlot, UnknownUnitIsNotContacted) {
+    LogCapture log;
+    AV::CameraSlot slot;
+    slot.cameraIndex = 57;
+    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    AV::StopSlot(&slot);
+    EXPECT_FALSE(log.Has("ProcessStream | connecting"));
+    EXPECT_TRUE(log.Has("Stopping video thread[57]"));
+}
+
+}  // namespace
