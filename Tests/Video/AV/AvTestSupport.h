@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <vector>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +24,8 @@
 #include "Session/TempFolder.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
@@ -96,6 +100,46 @@ inline std::unique_ptr<camsim::Unit> StartUnit(const std::string& address, int w
     }
     if (!unit->Start()) return nullptr;
     return unit;
+}
+
+// What libavformat reads from a recording.
+struct FileSummary {
+    bool opened = false;
+    std::string codec;
+    int width = 0, height = 0;
+    int64_t duration_ms = -1;
+    std::vector<int64_t> pts_ms;
+    std::vector<bool> key;
+    std::map<std::string, std::string> metadata;
+};
+
+inline FileSummary ReadFile(const std::string& path) {
+    FileSummary s;
+    AVFormatContext* ctx = nullptr;
+    if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return s;
+    s.opened = avformat_find_stream_info(ctx, nullptr) >= 0 && ctx->nb_streams == 1;
+    if (s.opened) {
+        AVStream* st = ctx->streams[0];
+        s.codec = avcodec_get_name(st->codecpar->codec_id);
+        s.width = st->codecpar->width;
+        s.height = st->codecpar->height;
+        if (ctx->duration != AV_NOPTS_VALUE) s.duration_ms = ctx->duration / 1000;
+        const AVDictionaryEntry* e = nullptr;
+        while ((e = av_dict_get(ctx->metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
+            std::string key = e->key;  // Matroska tags come back in capitals
+            for (char& ch : key) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+            s.metadata[key] = e->value;
+        }
+        AVPacket* p = av_packet_alloc();
+        while (av_read_frame(ctx, p) >= 0) {
+            s.pts_ms.push_back(av_rescale_q(p->pts, st->time_base, AVRational{1, 1000}));
+            s.key.push_back(p->flags & AV_PKT_FLAG_KEY);
+            av_packet_unref(p);
+        }
+        av_packet_free(&p);
+    }
+    avformat_close_input(&ctx);
+    return s;
 }
 
 }  // namespace avtest
