@@ -40,10 +40,12 @@ protected:
         return unit;
     }
 
-    void StartMonitor() {
+    // The scan-link thread runs beside ServiceProc as in the program unless
+    // a test looks at the service connection alone.
+    void StartMonitor(bool scanlink = false) {
         picam::MonitorOptions options;
         options.stem = stem;
-        options.scanlink = false;
+        options.scanlink = scanlink;
         picam::StartServiceMonitor(options);
     }
 
@@ -75,7 +77,7 @@ TEST_F(LinkTest, FindsTwoUnitsAndReadsEverything) {
         o.cameraId = 0xABC2;
         o.channels = 1;
     });
-    StartMonitor();
+    StartMonitor(true);
     ASSERT_TRUE(WaitFor([] { return Ready(0) && Ready(1); }, 5000)) << log.Text();
     EXPECT_TRUE(log.Contains("ServiceMonitor | Found host ip (127.0.10.30), starting service[0]"));
     EXPECT_TRUE(log.Contains("ServiceMonitor | Found host ip (127.0.10.31), starting service[1]"));
@@ -115,6 +117,12 @@ TEST_F(LinkTest, FindsTwoUnitsAndReadsEverything) {
     const int32_t fast = Mirror(At(0), 0, picam::FastStatus).value;
     EXPECT_TRUE(WaitFor([&] { return Mirror(At(0), 0, picam::FastStatus).value != fast; }, 2000));
     EXPECT_EQ(log.Count("ServiceMonitor | Found host ip"), 2u);  // -3 is looked for, never logged
+
+    const auto start = std::chrono::steady_clock::now();
+    picam::StopServiceMonitor();
+    EXPECT_LT(cameratest::SecondsSince(start), 2.5);
+    EXPECT_EQ(ListSize(), 0u);
+    EXPECT_EQ(log.Count("ServiceProc | thread stopped"), 2u);
 }
 
 TEST_F(LinkTest, TwoNamesOnOneAddressGiveOneService) {
