@@ -184,10 +184,18 @@ bool CopyFileWithProgress(const Path& source, const Path& destination, bool larg
         if (filled > 0) {
             if (!WriteAll(out.Get(), buffer.get(), filled)) return fail();
             if (dropCache) {
-                // Written pages must reach the disk before they can be dropped.
-                fdatasync(out.Get());
-                posix_fadvise(out.Get(), static_cast<off_t>(copied), static_cast<off_t>(filled), POSIX_FADV_DONTNEED);
-                posix_fadvise(in.Get(), static_cast<off_t>(copied), static_cast<off_t>(filled), POSIX_FADV_DONTNEED);
+                // Start writing this block back now; wait for the previous one
+                // (written back meanwhile) and drop its pages, so the copy
+                // streams without filling the page cache.
+                const auto offset = static_cast<off_t>(copied);
+                sync_file_range(out.Get(), offset, static_cast<off_t>(filled), SYNC_FILE_RANGE_WRITE);
+                if (copied >= kCopyBlock_bytes) {
+                    const auto previous = offset - static_cast<off_t>(kCopyBlock_bytes);
+                    sync_file_range(out.Get(), previous, static_cast<off_t>(kCopyBlock_bytes),
+                                    SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+                    posix_fadvise(out.Get(), previous, static_cast<off_t>(kCopyBlock_bytes), POSIX_FADV_DONTNEED);
+                }
+                posix_fadvise(in.Get(), offset, static_cast<off_t>(filled), POSIX_FADV_DONTNEED);
             }
             copied += filled;
             if (progress && progress(total, copied) == CopyProgress::Stop) return fail();
