@@ -131,6 +131,27 @@ TEST(SimService, CommandElevenRestartsTheService) {
     EXPECT_EQ(unit.ParamValue(0, 11), 0);  // a command does not stay set
 }
 
+TEST(SimService, RebootAndStressCommands) {
+    camsim::Unit unit(Offline());
+    StdoutCapture capture;
+    bool restart = false;
+    const Bytes reboot = {11, 0, 2, 4, 0, 0, 0, 2};
+    camsim::AnswerServiceRequest(unit, reboot.data(), reboot.size(), &restart);
+    EXPECT_TRUE(restart);
+
+    const Bytes readThermal = {43, 1, 1, 0};
+    Bytes before = camsim::AnswerServiceRequest(unit, readThermal.data(), readThermal.size(), &restart);
+    EXPECT_EQ(Get32(before.data() + 4), 0u);
+    const Bytes stress = {11, 0, 2, 4, 0, 0, 0, 3};
+    camsim::AnswerServiceRequest(unit, stress.data(), stress.size(), &restart);
+    EXPECT_FALSE(restart);
+    Bytes during = camsim::AnswerServiceRequest(unit, readThermal.data(), readThermal.size(), &restart);
+    EXPECT_EQ(Get32(during.data() + 4), 1u);  // "LED Dimmed"
+    const std::string console = capture.Take();
+    EXPECT_NE(console.find("write group 0 param 11 = 2\n"), std::string::npos);
+    EXPECT_NE(console.find("write group 0 param 11 = 3\n"), std::string::npos);
+}
+
 // ---- over TCP ------------------------------------------------------------------------------
 int Connect(const char* address) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -177,6 +177,7 @@ void Unit::FillCatalogue_locked() {
 bool LiveStatusValue(const Unit& unit, int group, int index, int32_t* value) {
     const double t = unit.Uptime();
     const double light = unit.ParamValue(group, 36);  // 0..100 %
+    const bool stress = t * 1000 < unit.ParamValue(0, kStressUntilParam);
     switch (index) {
         case 5:
             if (group != 0) return false;
@@ -207,7 +208,11 @@ bool LiveStatusValue(const Unit& unit, int group, int index, int32_t* value) {
         case 51:
         case 52:
         case 53:
-            *value = static_cast<int32_t>(300 + (index - 49) * 15 + light * 1.5 + 20 * Wave(t, 60, index + group));
+            *value = static_cast<int32_t>(300 + (index - 49) * 15 + light * 1.5 + 20 * Wave(t, 60, index + group) +
+                                          (stress ? 150 : 0));
+            return true;
+        case 43:
+            *value = stress ? 1 : 0;  // "LED Dimmed" while the stress test runs
             return true;
         default:
             return false;

@@ -16,9 +16,17 @@ bool LiveStatusValue(const Unit& unit, int group, int index, int32_t* value);
 // The unit refuses writes to these (the program never sends them).
 bool UnitReadOnlyParam(int index);
 
-// Command parameter: value 1 restarts the service.
+// Command parameter: 1 restarts the service, 2 reboots the unit after a
+// firmware update (the service restarts the same way), 3 runs the LED
+// stress test (temperatures climb for a minute).
 constexpr int kCommandParam = 11;
 constexpr int kCommandRestartService = 1;
+constexpr int kCommandReboot = 2;
+constexpr int kCommandStressTest = 3;
+constexpr double kStressTestS = 60.0;
+// Where the unit keeps the end of a running stress test (uptime in ms), in
+// a group-0 index past the exchanged range, so the program never sees it.
+constexpr int kStressUntilParam = 250;
 // How long the service stays away after a restart command.
 constexpr double kServiceRestartDownS = 1.0;
 

@@ -17,7 +17,8 @@
 // never answered), dropAfterS (connection age: the connection is closed),
 // replyDelayMs (every reply waits). Command 11 = 1 restarts the service:
 // the reply goes out, then every connection closes and new ones are refused
-// for a second.
+// for a second; command 11 = 2 (reboot after a firmware update) does the
+// same, and 11 = 3 starts the LED stress test.
 #include "CameraSim/ServiceServer.h"
 
 #include <cstring>
@@ -178,7 +179,10 @@ std::vector<uint8_t> AnswerServiceRequest(Unit& unit, const uint8_t* request, si
                     unit.Print("write group %d param %d = %d", group, index, value);
                     if (index == kCommandParam) {
                         // A command acts once; the word itself stays at rest.
-                        if (value == kCommandRestartService) *restart = true;
+                        if (value == kCommandRestartService || value == kCommandReboot) *restart = true;
+                        if (value == kCommandStressTest)
+                            unit.SetParamValue(0, kStressUntilParam,
+                                               static_cast<int32_t>((unit.Uptime() + kStressTestS) * 1000));
                     } else {
                         unit.SetParamValue(group, index, value);
                     }
