@@ -60,7 +60,7 @@ bool JpegSize(const std::vector<uint8_t>& j, int* width, int* height) {
     return false;
 }
 
-camsim::Options SimOptions(const char* address) {
+camsim::Options SimOptions(const std::string& address) {
     camsim::Options o;
     o.address = address;
     o.mdns = false;
@@ -127,6 +127,11 @@ TEST(Capture, FailuresDeliverNothing) {
 class RequestSnapshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Each test owns its address: ctest may run them side by side.
+        address = std::string("127.0.40.") +
+                  (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()).find("Silent") == 0
+                       ? "4"
+                       : "3");
         service.version = 1002003;
         service.SetHost(address);
         {
@@ -161,7 +166,7 @@ protected:
         return false;
     }
 
-    const char* address = "127.0.40.3";
+    std::string address;
     picam::Service service;
     AV::CameraSlot slot;
     SnapshotSaveQueue queue;
