@@ -10,6 +10,7 @@
 #include "Platform/Platform_Linux/Power.h"
 #include "Platform/Platform_Linux/SingleInstance.h"
 #include "Platform/Platform_Linux/StopSignals.h"
+#include "Session/AppSessions.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ServiceMonitor.h"
 
@@ -27,10 +28,10 @@ int main() {
     SingleInstance instance;
     if (!gui::TakeSingleInstance(instance, app.dataFolder)) return 0;  // 6 (handed over)
     // 7: POSIX sockets need no start-up.
-    // 8: ChooseStorageFolder (sessions).
+    ChooseStorageFolderAtStartup(app);                      // 8
     LOGF(LOG_INFO, LOG_SRC_MAIN, "Start service monitor");  // 9
     picam::SetVersionGate(9000);
-    picam::StartServiceMonitor();
+    picam::StartServiceMonitor(gui::MonitorOptionsFromEnvironment());
     ConnectRecentConfigs(app);
     Power power;
     power.Start();  // suspend notifications (logind); carries on without a system bus
@@ -43,19 +44,19 @@ int main() {
         return 1;
     }
     gui::PrepareUi(app);                                    // 18-21
-    // 22: "Read session data", RefreshSessions (sessions).
+    ReadSessionData(app);                                   // 22
     // 23: the window shows with the first frame's window mode.
-    // 24: StorageMonitor (sessions).
+    StartStorageMonitor(app);                               // 24
 
     gui::MainLoop(app, instance, power);                    // 25
 
     // ---- shut-down ----
     SaveSettingsAtExit(app.settings, app.dataFolder);       // 1
-    // 2: stop the disk monitor (sessions).
+    StopSessions(app);                                      // 2 (and the history sampled since the last refresh)
     gui::DestroyWindow(app);                                // 3
     instance.Release();
     StopAllSlots(app);                                      // 4
-    // 5: stop the media player (sessions).
+    StopMediaPlayer();                                      // 5
     picam::StopServiceMonitor();                            // 6
     gui::ReleaseGraphics(app);                              // 7-10
     power.Stop();

@@ -6,6 +6,8 @@
 #include <poll.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "App/AppState.h"
 #include "App/FrameHooks.h"
@@ -21,6 +23,7 @@
 #include "Platform/Platform_Linux/Power.h"
 #include "Platform/Platform_Linux/SingleInstance.h"
 #include "Platform/Platform_Linux/StopSignals.h"
+#include "UI/Panels.h"
 #include "UI/Style.h"
 
 namespace gui {
@@ -52,6 +55,16 @@ bool TakeSingleInstance(SingleInstance& instance, const Path& dataFolder) {
     if (instance.Acquire(dataFolder)) return true;
     SingleInstance::HandOver(200);
     return false;
+}
+
+picam::MonitorOptions MonitorOptionsFromEnvironment() {
+    picam::MonitorOptions options;
+    const char* stem = getenv("ORVEX_CAMERA_STEM");
+    if (stem != nullptr && stem[0] != 0 && strlen(stem) < 60) {
+        options.stem = stem;
+        LOGF(LOG_INFO, LOG_SRC_MAIN, "Camera host names from ORVEX_CAMERA_STEM: %s.local", stem);
+    }
+    return options;
 }
 
 bool PlaceMainWindow(AppState& app) {
@@ -106,8 +119,11 @@ void PrepareUi(AppState& app) {
         app.UiDpi = app.settings.DPI;
         app.UiScale = input::UiScaleFor(app.WindowDpi, app.UiDpi);
     }
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "UI scale %.4f (window DPI %d, design DPI %d)", app.UiScale, app.WindowDpi,
+         app.UiDpi);
     UpdateMinimumSize(Window(app), app.UiScale);
     ui::BuildStyleAndFonts(app.UiScale);  // 19
+    ui::RegisterPanels();
     UiPlatformInit(app);                  // 20
     SetEventHooks(OnResize, OnDpiChange);
     {  // 21
@@ -125,6 +141,7 @@ void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
             LOGF(LOG_INFO, LOG_SRC_MAIN, "Stop signal received");
             return;
         }
+        if (app.quitRequested.exchange(false)) return;  // the title bar's close
         SDL_Event event;
         if (SDL_PollEvent(&event)) {
             if (!HandleEvent(app, event)) return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "App/Path.h"
+#include "Video/Camera/ServiceMonitor.h"
 
 struct AppState;
 class SingleInstance;
@@ -14,6 +15,11 @@ namespace gui {
 // has been asked to raise its window (or did not answer) and this process
 // ends with exit code 0.
 bool TakeSingleInstance(SingleInstance& instance, const Path& dataFolder);
+
+// Step 9: the monitor's options. The host-name stem is the program's own
+// ("orvexcam"); ORVEX_CAMERA_STEM replaces it so that tests and side-by-side
+// development setups find only their own simulated units.
+picam::MonitorOptions MonitorOptionsFromEnvironment();
 
 // Step 10: display areas, DPI clamp, window geometry (SDL video starts here).
 bool PlaceMainWindow(AppState& app);

@@ -29,6 +29,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kBuild = ORVEX_BUILD_DIR;
+// This test's own camera host name, so no other test's simulated unit answers.
+constexpr const char* kStem = "orvexwin50";
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -161,11 +163,12 @@ protected:
         if (!root_.empty() && !getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root_);
     }
     std::vector<std::string> Env() const {
-        return {"XDG_DATA_HOME=" + (root_ / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1"};
+        return {"XDG_DATA_HOME=" + (root_ / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1",
+                "ORVEX_CAMERA_STEM=" + std::string(kStem)};
     }
     std::unique_ptr<Child> StartSim(const char* address, const char* log) {
         return std::make_unique<Child>(
-            std::vector<std::string>{kBuild + "/orvex-camsim", "--address", address, "--channels", "2"},
+            std::vector<std::string>{kBuild + "/orvex-camsim", "--address", address, "--name", kStem, "--channels", "2"},
             std::vector<std::string>{}, root_ / log);
     }
     std::unique_ptr<Child> StartStudio(const char* log, const std::string& exe = kBuild + "/orvex-studio") {
@@ -256,6 +259,41 @@ TEST_F(StudioTest, SecondInstanceHandsOverAndEnds) {
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(15s), 0) << Log("first.log");
     EXPECT_NE(Log("first.log").rfind("End"), std::string::npos);
+}
+
+TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
+    std::ofstream(dataFolder_ / "settings.ini")
+        << "[Layout]\nWindowPosX=100\nWindowPosY=100\nWindowWidth=1200\nWindowHeight=700\nDPI=96\n";
+    auto studio = StartStudio("studio.log");
+    float s = 0;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string log = Log("studio.log");
+            const size_t at = log.find("UI scale ");
+            if (at == std::string::npos) return false;
+            s = std::stof(log.substr(at + 9));
+            return true;
+        },
+        20s))
+        << Log("studio.log");
+    // The close button: 32 x 32 times the scale, 40 x scale from the right edge, centred in the band.
+    const int x = int(100 + 1200 - 40 * s + 16 * s), y = int(100 + int(48 * s) / 2);
+    // Wait for the main window (the splash takes every click while it shows):
+    // the band left of the buttons turns from white to the bar colour.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            Shot shot = Screenshot(root_ / "band.png");
+            if (!shot.ok) return false;
+            const uint8_t* p = shot.At(600, 100 + int(8 * s));
+            return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
+        },
+        60s));
+    std::this_thread::sleep_for(500ms);
+    fs::copy_file(root_ / "band.png", screenshots_ / "studio-title-bar.png", fs::copy_options::overwrite_existing);
+    const std::string click = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+    ASSERT_EQ(std::system(click.c_str()), 0);
+    EXPECT_EQ(studio->Wait(20s), 0) << Log("studio.log");
+    EXPECT_NE(Log("studio.log").rfind("End"), std::string::npos);
 }
 
 TEST_F(StudioTest, MissingShaderEndsStartUpWithExitCode1) {

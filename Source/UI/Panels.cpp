@@ -1,0 +1,13 @@
+#include "UI/Panels.h"
+
+#include "UI/MainWindow.h"
+#include "UI/TitleBar.h"
+
+namespace ui {
+
+void RegisterPanels() {
+    MainWindowPanels& panels = Panels();
+    panels.titleBar = DrawTitleBar;
+}
+
+}  // namespace ui
