@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cfloat>
 #include <fstream>
@@ -296,6 +297,11 @@ TEST_F(SettingsFile, MissingFileLeavesRecord) {
     // a folder named settings.ini is unreadable, not a crash
     ASSERT_EQ(mkdir(Ini().c_str(), 0700), 0);
     EXPECT_FALSE(ReadSettings(dir_.AsPath(), &s));
+    // nor is an endless device behind a link of that name
+    TempFolder other;
+    ASSERT_EQ(symlink("/dev/zero", other.File("settings.ini").c_str()), 0);
+    EXPECT_FALSE(ReadSettings(other.AsPath(), &s));
+    EXPECT_EQ(s.DPI, 144);
 }
 
 TEST_F(SettingsFile, FirstSaveCreatesFileWithoutBackup) {

@@ -233,10 +233,12 @@ bool FreeSpace(const Path& path, uint64_t* bytes) {
 
 bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes) {
     if (path.Empty()) return false;
-    FileDescriptor fd(open(path.CStr(), O_RDONLY | O_CLOEXEC));
+    // Regular files only: a FIFO would block the open, a device such as
+    // /dev/zero would never end. O_NONBLOCK makes the open of a FIFO return.
+    FileDescriptor fd(open(path.CStr(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) return false;
     struct stat st {};
-    if (fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::vector<uint8_t> data;
     // The size is a hint only: files in /proc report 0, and a file may grow.
     data.reserve(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 4096);

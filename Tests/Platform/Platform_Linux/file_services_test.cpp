@@ -125,6 +125,10 @@ TEST_F(FileServices, WholeFiles) {
 
     EXPECT_FALSE(ReadWholeFile(At("missing"), &read));
     EXPECT_FALSE(ReadWholeFile(dir_.AsPath(), &read));
+    // not files: a FIFO (whose open would block) and an endless device
+    ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadWholeFile(At("fifo"), &read));
+    EXPECT_FALSE(ReadWholeFile(Path("/dev/zero"), &read));
     // a file whose size the system reports as 0
     ASSERT_TRUE(ReadWholeFile(Path("/proc/self/status"), &read));
     EXPECT_FALSE(read.empty());
