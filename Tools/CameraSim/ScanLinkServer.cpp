@@ -32,13 +32,28 @@ constexpr int64_t kSummaryPeriodUs = 5000000;
 // 0 ends the parsing of a message.
 size_t RequestLength(uint8_t type) {
     switch (type) {
-    case 2: return 1;
-    case 32: case 36: case 160: return 2;
-    case 1: case 164: case 166: case 168: return 3;
-    case 161: case 174: case 175: case 176: return 4;
-    case 33: return 6;
-    case 177: return 7;
-    default: return 0;
+    case 2:
+        return 1;
+    case 32:
+    case 36:
+    case 160:
+        return 2;
+    case 1:
+    case 164:
+    case 166:
+    case 168:
+        return 3;
+    case 161:
+    case 174:
+    case 175:
+    case 176:
+        return 4;
+    case 33:
+        return 6;
+    case 177:
+        return 7;
+    default:
+        return 0;
     }
 }
 
@@ -266,8 +281,7 @@ void Link::AnswerRecord(uint8_t type, const uint8_t* p) {
         crawler_.SetAxisSource(p[0], p[1], t);
         [[fallthrough]];
     case 174:
-        if (p[0] < Crawler::kAxes)
-            answer_.Bytes({0xAF, 0x00, p[0], static_cast<uint8_t>(crawler_.AxisSource(p[0]))});
+        if (p[0] < Crawler::kAxes) answer_.Bytes({0xAF, 0x00, p[0], static_cast<uint8_t>(crawler_.AxisSource(p[0]))});
         break;
     case 177:
         crawler_.SetItemScale(p[0], ReadInt32(p + 1));

@@ -18,9 +18,9 @@ namespace camsim {
 namespace {
 
 constexpr int kUpdatePort = 8006;
-constexpr int kReceiveTimeoutS = 10;      // a silent client is let go after this
-constexpr int kRestartDelayMs = 500;       // the verdict reaches the program first
-constexpr double kRestartDownS = 2.0;      // service refuses connections this long
+constexpr int kReceiveTimeoutS = 10;   // a silent client is let go after this
+constexpr int kRestartDelayMs = 500;   // the verdict reaches the program first
+constexpr double kRestartDownS = 2.0;  // service refuses connections this long
 
 uint32_t BigEndian(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
@@ -128,7 +128,7 @@ private:
     std::atomic<bool> pending_{false};  // a package waits for the restart
     std::mutex restartLock_;
     std::condition_variable restartWake_;
-    bool stopping_ = false;  // guarded by restartLock_
+    bool stopping_ = false;      // guarded by restartLock_
     std::thread restartThread_;  // started under restartLock_, joined by Stop
 };
 

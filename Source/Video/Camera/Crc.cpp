@@ -22,8 +22,7 @@ constexpr std::array<uint16_t, 256> kTable = MakeTable();
 }  // namespace
 
 uint16_t Crc16Update(uint16_t crc, const uint8_t* data, size_t length) {
-    for (size_t i = 0; i < length; ++i)
-        crc = static_cast<uint16_t>((crc << 8) ^ kTable[((crc >> 8) ^ data[i]) & 0xFF]);
+    for (size_t i = 0; i < length; ++i) crc = static_cast<uint16_t>((crc << 8) ^ kTable[((crc >> 8) ^ data[i]) & 0xFF]);
     return crc;
 }
 

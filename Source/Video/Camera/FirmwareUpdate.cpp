@@ -43,7 +43,8 @@ uint32_t LenientNumber(std::string_view text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     uint32_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10u + static_cast<uint32_t>(text[i] - '0');
     return negative ? 0u - value : value;
 }
 
@@ -82,26 +83,23 @@ uint32_t FileCrc32(const std::vector<uint8_t>& bytes) {
 }
 
 void LogVerdict(int code, uint32_t newVersion) {
-    switch (code) {
-    case kUpdateQueued:
+    // Texts of the camera's verdicts 2 to 7 (0 and 1 name the version).
+    static const char* const kTexts[] = {
+        "Firmware crc check failed",
+        "Firmware decrypt failed",
+        "Firmware authentication failed",
+        "Firmware update already queued. Restart service",
+        "Firmware update file could not be created",
+        "Firmware update failed due to internal error",
+    };
+    if (code == kUpdateQueued) {
         LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware updating to version %u on restart", newVersion);
-        break;
-    case kUpdateNotNeeded:
+    } else if (code == kUpdateNotNeeded) {
         LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware version is greater than %u", newVersion);
-        break;
-    case kUpdateCrcFailed: LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware crc check failed"); break;
-    case kUpdateDecryptFailed: LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware decrypt failed"); break;
-    case kUpdateAuthFailed: LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware authentication failed"); break;
-    case kUpdateAlreadyQueued:
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware update already queued. Restart service");
-        break;
-    case kUpdateFileNotCreated:
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware update file could not be created");
-        break;
-    case kUpdateInternalError:
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware update failed due to internal error");
-        break;
-    default: LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Unknown error updating firmware"); break;
+    } else if (code >= kUpdateCrcFailed && code <= kUpdateInternalError) {
+        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "%s", kTexts[code - kUpdateCrcFailed]);
+    } else {
+        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Unknown error updating firmware");
     }
 }
 

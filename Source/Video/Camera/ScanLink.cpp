@@ -27,8 +27,7 @@ constexpr int64_t kRefreshPeriodUs = 2000000;
 constexpr int kTransferBytes = 1024;
 
 int64_t MonotonicNowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 

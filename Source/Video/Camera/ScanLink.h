@@ -17,9 +17,9 @@ class Service;
 }
 
 inline constexpr int kScanLinkPort = 8010;
-inline constexpr int kScanLinkAxes = 2;          // axis 0 "Crawler", axis 1 "Raster"
-inline constexpr int kScanLinkItems = 256;       // item ids; bit value 0x80 = auxiliary input
-inline constexpr int kScanLinkNamedItems = 8;    // names are kept for item ids 0 to 7
+inline constexpr int kScanLinkAxes = 2;        // axis 0 "Crawler", axis 1 "Raster"
+inline constexpr int kScanLinkItems = 256;     // item ids; bit value 0x80 = auxiliary input
+inline constexpr int kScanLinkNamedItems = 8;  // names are kept for item ids 0 to 7
 inline constexpr int kScanLinkTextBytes = 256;
 inline constexpr int64_t kScanLinkDivisor = 65536;  // 16.16 fixed point
 inline constexpr int32_t kScanLinkUnitsMm = 2;

@@ -307,8 +307,8 @@ ScanLinkRx::Result ScanLinkRx::Feed(const uint8_t* bytes, size_t length, ScanLin
     return result;
 }
 
-void ScanLinkRx::HandleFrame(const uint8_t* frame, size_t length, Result& result, ScanLinkState& state,
-                             ScanLinkTx& tx, std::mutex& lock) {
+void ScanLinkRx::HandleFrame(const uint8_t* frame, size_t length, Result& result, ScanLinkState& state, ScanLinkTx& tx,
+                             std::mutex& lock) {
     ++result.frames;
     size_t decoded = CobsDecode(frame, length, accumulator_, kAccumulatorBytes);
     if (decoded > kAccumulatorBytes) decoded = kAccumulatorBytes;  // bytes beyond the accumulator are dropped

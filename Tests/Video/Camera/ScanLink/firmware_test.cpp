@@ -23,7 +23,9 @@ bool operator==(const UpdateEntry& a, const UpdateEntry& b) {
     return a.version == b.version && a.restartAfter == b.restartAfter && a.file == b.file;
 }
 
-void PrintTo(const UpdateEntry& e, std::ostream* os) { *os << e.version << "=" << e.file << (e.restartAfter ? ",r" : ""); }
+void PrintTo(const UpdateEntry& e, std::ostream* os) {
+    *os << e.version << "=" << e.file << (e.restartAfter ? ",r" : "");
+}
 
 namespace {
 
@@ -39,13 +41,16 @@ struct ParseCase {
 
 TEST(ParseUpdate, LinesOfTheList) {
     const ParseCase cases[] = {
-        {"two lines", "1.2.3=a.pkg\n1.3.0=b.pkg,restart\n",
+        {"two lines",
+         "1.2.3=a.pkg\n1.3.0=b.pkg,restart\n",
          {{V(1, 2, 3), false, "a.pkg"}, {V(1, 3, 0), true, "b.pkg"}}},
-        {"CR LF, empty lines", "\r\n1.3.0=b.pkg,restart\r\n\r\n\r\n1.2.3=a.pkg\r\n",
+        {"CR LF, empty lines",
+         "\r\n1.3.0=b.pkg,restart\r\n\r\n\r\n1.2.3=a.pkg\r\n",
          {{V(1, 3, 0), true, "b.pkg"}, {V(1, 2, 3), false, "a.pkg"}}},
         {"two-number key ignored", "1.2=x.pkg\n2.0.1=y.pkg\n", {{V(2, 0, 1), false, "y.pkg"}}},
         {"spaces and the letter r", " 1 . 4 . 2 =  c d.pkg  ,  r \n", {{V(1, 4, 2), true, "c d.pkg"}}},
-        {"prefixes of restart", "1.0.1=a,rest\n1.0.2=b,restarted\n1.0.3=c,yes\n1.0.4=d,Restart\n",
+        {"prefixes of restart",
+         "1.0.1=a,rest\n1.0.2=b,restarted\n1.0.3=c,yes\n1.0.4=d,Restart\n",
          {{V(1, 0, 1), true, "a"}, {V(1, 0, 2), true, "b"}, {V(1, 0, 3), false, "c"}, {V(1, 0, 4), false, "d"}}},
         {"empty fields are skipped", "==1..2.3==a.pkg,,r\n", {{V(1, 2, 3), true, "a.pkg"}}},
         {"lenient numbers", "+1.2x.junk=a\n", {{V(1, 2, 0), false, "a"}}},
@@ -256,9 +261,8 @@ TEST_F(FirmwareSim, UnitClosingMidTransferGivesSeven) {
     Write("update.ini", "1.3.0=big.pkg\n");
     EXPECT_EQ(UpdateService(&service_), kUpdateInternalError);
     EXPECT_EQ(served.load(), 1);
-    EXPECT_EQ(log_->Count("UpdateService | failed to send file data") +
-                  log_->Count("UpdateService | failed to send crc"),
-              1);
+    EXPECT_EQ(
+        log_->Count("UpdateService | failed to send file data") + log_->Count("UpdateService | failed to send crc"), 1);
     fake.Stop();
 }
 

@@ -71,10 +71,18 @@ TEST(Cobs, RandomRoundTripsIncludingLongNonZeroRuns) {
             Bytes data(length);
             for (size_t i = 0; i < length; ++i) {
                 switch (pattern) {
-                case 0: data[i] = static_cast<uint8_t>(byte(rng)); break;                 // zeros anywhere
-                case 1: data[i] = static_cast<uint8_t>(nonZero(rng)); break;              // no zero at all
-                case 2: data[i] = (i % 255 == 254) ? 0 : static_cast<uint8_t>(nonZero(rng)); break;  // runs of 254
-                default: data[i] = (i % 256 == 255) ? 0 : static_cast<uint8_t>(nonZero(rng)); break;  // runs of 255
+                case 0:
+                    data[i] = static_cast<uint8_t>(byte(rng));
+                    break;  // zeros anywhere
+                case 1:
+                    data[i] = static_cast<uint8_t>(nonZero(rng));
+                    break;  // no zero at all
+                case 2:
+                    data[i] = (i % 255 == 254) ? 0 : static_cast<uint8_t>(nonZero(rng));
+                    break;  // runs of 254
+                default:
+                    data[i] = (i % 256 == 255) ? 0 : static_cast<uint8_t>(nonZero(rng));
+                    break;  // runs of 255
                 }
             }
             SCOPED_TRACE("length " + std::to_string(length) + " pattern " + std::to_string(pattern));
@@ -113,63 +121,124 @@ TEST(Crc16, CheckValueCoversRecordsAndSequence) {
     EXPECT_EQ(Crc16Update(0, &one, 1), 0x90D9);
 }
 
-// ---- request builders (byte-exact, through the program's sending side) ------------
+// ---- the byte-exact examples (through the program's sending side) ---------------
 
-struct BuilderCase {
+// Frames fed to the program's receive side, as the unit sends them.
+void FeedProgram(ScanLinkRx& rx, const Bytes& wire) {
+    rx.Feed(wire.data(), wire.size(), scanLinkState, scanLinkTx, scanLinkLock);
+}
+
+Bytes ItemRequests(uint8_t c, uint8_t units) {
+    const uint8_t a = static_cast<uint8_t>(c | 0x80);
+    return {0xA6, 0x00, c, 0x24, c, 0x24, a, 0xB0, 0x00, c, units, 0xB0, 0x00, a, units};
+}
+
+struct ExampleCase {
     const char* label;
-    std::function<void()> action;
-    Bytes records;
-    Bytes wire;  // exact bytes on the wire when given
+    std::function<void(ScanLinkRx&)> action;
+    std::vector<Bytes> messages;  // records of each queued message, in order
+    Bytes wire;                   // exact bytes on the wire when given
+    std::function<void(const ScanLinkState&)> check;
 };
 
-class ScanLinkBuilders : public ::testing::TestWithParam<BuilderCase> {};
+class ScanLinkExamples : public ::testing::TestWithParam<ExampleCase> {};
 
-TEST_P(ScanLinkBuilders, QueueExactMessage) {
-    const BuilderCase& c = GetParam();
+TEST_P(ScanLinkExamples, QueueExactMessages) {
+    const ExampleCase& c = GetParam();
     {
         std::lock_guard<std::mutex> lock(scanLinkLock);
         scanLinkTx.Clear_locked();
         memset(&scanLinkState, 0, sizeof scanLinkState);
     }
-    c.action();
+    ScanLinkRx rx;
+    c.action(rx);
     Bytes wire(ScanLinkTx::kQueueCapacity);
     {
         std::lock_guard<std::mutex> lock(scanLinkLock);
         wire.resize(scanLinkTx.TakeQueued_locked(wire.data(), wire.size()));
-        EXPECT_EQ(scanLinkTx.Sequence_locked(), 1);
+        EXPECT_EQ(scanLinkTx.Sequence_locked(), c.messages.size());
         EXPECT_EQ(scanLinkTx.MessageLength_locked(), 0u);
+        if (c.check) c.check(scanLinkState);
     }
     std::vector<DecodedMessage> messages = DecodeFrames(wire, 0);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].records, c.records);
-    EXPECT_TRUE(messages[0].checkMatches);
+    ASSERT_EQ(messages.size(), c.messages.size());
+    for (size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_EQ(messages[i].records, c.messages[i]) << "message " << i;
+        EXPECT_TRUE(messages[i].checkMatches) << "message " << i;
+    }
     if (!c.wire.empty()) {
         EXPECT_EQ(wire, c.wire);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Examples, ScanLinkBuilders,
+    Table, ScanLinkExamples,
     ::testing::Values(
-        BuilderCase{"position request, sequence 0", [] { RequestPositions(); }, {0x20, 0x00, 0x20, 0x01},
-                    {0x02, 0x20, 0x05, 0x20, 0x01, 0x8F, 0x1D, 0x00}},
-        BuilderCase{"counts 12.5 sent as 819200", [] { SetItemScale(3, 12.5); },
-                    {0xB1, 0x00, 0x03, 0x00, 0x80, 0x0C, 0x00}, {}},
-        BuilderCase{"auto scale sends 0", [] { SetItemScale(0x81, 0); }, {0xB1, 0x00, 0x81, 0, 0, 0, 0}, {}},
-        BuilderCase{"zero sends a type-33 record with value 0", [] { SetAxisPosition(1, 0.0); },
-                    {0x21, 0x01, 0x00, 0x00, 0x00, 0x00}, {}},
-        BuilderCase{"negative position truncated", [] { SetAxisPosition(0, -2.50001); },
-                    {0x21, 0x00, 0x00, 0x80, 0xFD, 0xFF}, {}},
-        BuilderCase{"position beyond int32 is clamped", [] { SetAxisPosition(0, 1e12); },
-                    {0x21, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}, {}},
-        BuilderCase{"units inches", [] { SetUnits(3); }, {0xA1, 0x00, 0x03, 0x00}, {}},
-        BuilderCase{"axis source auxiliary input", [] { SetAxisSource(1, 0x82); }, {0xAF, 0x00, 0x01, 0x82}, {}},
-        BuilderCase{"refresh",
-                    [] { RequestRefresh(); },
-                    {0xA0, 0x00, 0xA4, 0x00, 0x00, 0xA4, 0x00, 0x01, 0xA8, 0x00, 0x00, 0xA8, 0x00, 0x01, 0xAE, 0x00,
-                     0x00, 0x00, 0xAE, 0x00, 0x01, 0x00},
-                    {}}),
-    [](const ::testing::TestParamInfo<BuilderCase>& info) { return "case" + std::to_string(info.index); });
+        ExampleCase{"position request, sequence 0",
+                    [](ScanLinkRx&) { RequestPositions(); },
+                    {{0x20, 0x00, 0x20, 0x01}},
+                    {0x02, 0x20, 0x05, 0x20, 0x01, 0x8F, 0x1D, 0x00},
+                    nullptr},
+        ExampleCase{"wrong check value answered with [01 lo hi], next good frame accepted",
+                    [](ScanLinkRx& rx) {
+                        FeedProgram(rx, FrameMessage({0x21, 0x00, 0x00, 0x00, 0x02, 0x00}, 0, 0x8000));
+                        FeedProgram(rx, FrameMessage({0x21, 0x00, 0x00, 0x00, 0x03, 0x00}, 0));
+                    },
+                    {{0x01, 0x00, 0x00}},
+                    {},
+                    [](const ScanLinkState& s) { EXPECT_EQ(s.axisPosition[0].raw, 0x30000); }},
+        ExampleCase{"type 169, count 3 from id 4: items 4, 5, 6 in one message",
+                    [](ScanLinkRx& rx) {
+                        FeedProgram(rx, FrameMessage({0xA1, 0x00, 0x02, 0x00, 0xA9, 0x00, 0x01, 0x04, 0x03}, 0));
+                    },
+                    {Cat({ItemRequests(4, 2), ItemRequests(5, 2), ItemRequests(6, 2)})},
+                    {},
+                    [](const ScanLinkState& s) {
+                        EXPECT_EQ(s.axisItems[1].first, 4);
+                        EXPECT_EQ(s.axisItems[1].count, 3);
+                    }},
+        ExampleCase{"counts 12.5 sent as 819200",
+                    [](ScanLinkRx&) { SetItemScale(3, 12.5); },
+                    {{0xB1, 0x00, 0x03, 0x00, 0x80, 0x0C, 0x00}},
+                    {},
+                    nullptr},
+        ExampleCase{"zero sent as a type-33 record with value 0",
+                    [](ScanLinkRx&) { SetAxisPosition(1, 0.0); },
+                    {{0x21, 0x01, 0x00, 0x00, 0x00, 0x00}},
+                    {},
+                    nullptr},
+        ExampleCase{"auto scale sends 0",
+                    [](ScanLinkRx&) { SetItemScale(0x81, 0); },
+                    {{0xB1, 0x00, 0x81, 0, 0, 0, 0}},
+                    {},
+                    nullptr},
+        ExampleCase{"negative position truncated toward 0",
+                    [](ScanLinkRx&) { SetAxisPosition(0, -2.50001); },
+                    {{0x21, 0x00, 0x00, 0x80, 0xFD, 0xFF}},
+                    {},
+                    nullptr},
+        ExampleCase{"position beyond int32 is clamped",
+                    [](ScanLinkRx&) { SetAxisPosition(0, 1e12); },
+                    {{0x21, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}},
+                    {},
+                    nullptr},
+        ExampleCase{"units inches", [](ScanLinkRx&) { SetUnits(3); }, {{0xA1, 0x00, 0x03, 0x00}}, {}, nullptr},
+        ExampleCase{"axis source auxiliary input",
+                    [](ScanLinkRx&) { SetAxisSource(1, 0x82); },
+                    {{0xAF, 0x00, 0x01, 0x82}},
+                    {},
+                    nullptr},
+        ExampleCase{"refresh, then positions with the next sequence",
+                    [](ScanLinkRx&) {
+                        RequestRefresh();
+                        RequestPositions();
+                    },
+                    {{0xA0, 0x00, 0xA4, 0x00, 0x00, 0xA4, 0x00, 0x01, 0xA8, 0x00, 0x00,
+                      0xA8, 0x00, 0x01, 0xAE, 0x00, 0x00, 0x00, 0xAE, 0x00, 0x01, 0x00},
+                     {0x20, 0x00, 0x20, 0x01}},
+                    {},
+                    nullptr}),
+    [](const ::testing::TestParamInfo<ExampleCase>& info) { return "case" + std::to_string(info.index); });
 
 TEST(ScanLinkTxQueue, FullQueueDropsWholeMessagesAndKeepsCounting) {
     ScanLinkTx tx;
@@ -237,25 +306,6 @@ TEST_F(ScanLinkReceive, WrongCheckValueIsAnsweredAndTheNextGoodFrameAccepted) {
     EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(ScanLinkReceive, ItemRangeAnswerQueuesItemRequestsInOneMessage) {
-    // Units first (millimetres), then axis 0 lists 3 items from id 4.
-    Feed(FrameMessage({0xA1, 0x00, 0x02, 0x07, 0xA9, 0x00, 0x00, 0x04, 0x03}, 0));
-    EXPECT_EQ(state.units, 2);
-    EXPECT_EQ(state.info2, 7);
-    EXPECT_EQ(state.axisItems[0].first, 4);
-    EXPECT_EQ(state.axisItems[0].count, 3);
-    std::vector<DecodedMessage> sent = Sent();
-    ASSERT_EQ(sent.size(), 1u);
-    Bytes expected;
-    for (uint8_t c = 4; c <= 6; ++c) {
-        const uint8_t a = static_cast<uint8_t>(c | 0x80);
-        Bytes item = {0xA6, 0x00, c, 0x24, c, 0x24, a, 0xB0, 0x00, c, 0x02, 0xB0, 0x00, a, 0x02};
-        expected.insert(expected.end(), item.begin(), item.end());
-    }
-    EXPECT_EQ(sent[0].records, expected);
-    EXPECT_TRUE(sent[0].checkMatches);
-}
-
 TEST_F(ScanLinkReceive, ItemRangeAnswersAreBounded) {
     struct Case {
         Bytes record;
@@ -263,12 +313,12 @@ TEST_F(ScanLinkReceive, ItemRangeAnswersAreBounded) {
         size_t messages;  // queued
     };
     const Case cases[] = {
-        {{0xA9, 0x00, 0x01, 0x00, 0x08}, 1, 0, 8, 1},     // 8 items fill one message
-        {{0xA9, 0x00, 0x01, 0x00, 0xFF}, 1, 0, 8, 1},     // 255 listed: the first 8
-        {{0xA9, 0x00, 0x00, 0x7D, 0x08}, 0, 125, 3, 1},   // ids stop below 128
-        {{0xA9, 0x00, 0x00, 0xF0, 0x20}, 0, 240, 0, 0},   // auxiliary ids only: nothing
-        {{0xA9, 0x00, 0x00, 0x02, 0x00}, 0, 2, 0, 0},     // count 0: stored, nothing sent
-        {{0xA9, 0x00, 0x02, 0x00, 0x03}, -1, 0, 0, 0},    // axis 2 does not exist
+        {{0xA9, 0x00, 0x01, 0x00, 0x08}, 1, 0, 8, 1},    // 8 items fill one message
+        {{0xA9, 0x00, 0x01, 0x00, 0xFF}, 1, 0, 8, 1},    // 255 listed: the first 8
+        {{0xA9, 0x00, 0x00, 0x7D, 0x08}, 0, 125, 3, 1},  // ids stop below 128
+        {{0xA9, 0x00, 0x00, 0xF0, 0x20}, 0, 240, 0, 0},  // auxiliary ids only: nothing
+        {{0xA9, 0x00, 0x00, 0x02, 0x00}, 0, 2, 0, 0},    // count 0: stored, nothing sent
+        {{0xA9, 0x00, 0x02, 0x00, 0x03}, -1, 0, 0, 0},   // axis 2 does not exist
     };
     uint16_t s = 0;
     for (const Case& c : cases) {
@@ -301,14 +351,18 @@ TEST_F(ScanLinkReceive, RecordsFillTheStateAndBadRecordsAreDropped) {
         std::function<void(const ScanLinkState&)> check;
     };
     const Case cases[] = {
-        {"positions and values", {0x21, 0x01, 0x00, 0x80, 0xFF, 0xFF, 0x25, 0x83, 0x10, 0, 0, 0},
+        {"positions and values",
+         {0x21, 0x01, 0x00, 0x80, 0xFF, 0xFF, 0x25, 0x83, 0x10, 0, 0, 0},
          [](const ScanLinkState& s) {
              EXPECT_EQ(s.axisPosition[1].raw, -32768);
              EXPECT_DOUBLE_EQ(ScanLinkValueOf(s.axisPosition[1]), -0.5);
              EXPECT_EQ(s.itemValue[0x83].raw, 16);
          }},
         {"names, source and scale",
-         Cat({{0xA5, 0x00, 0x00}, text("Crawler"), {0xA7, 0x00, 0x07}, text("12345678901234567890"),
+         Cat({{0xA5, 0x00, 0x00},
+              text("Crawler"),
+              {0xA7, 0x00, 0x07},
+              text("12345678901234567890"),
               {0xAF, 0x00, 0x01, 0x82, 0xB1, 0x00, 0x05, 0x00, 0x80, 0x0C, 0x00}}),
          [](const ScanLinkState& s) {
              EXPECT_STREQ(s.axisName[0], "Crawler");
@@ -317,23 +371,29 @@ TEST_F(ScanLinkReceive, RecordsFillTheStateAndBadRecordsAreDropped) {
              EXPECT_EQ(s.itemScale[5], 819200);
          }},
         {"indices beyond the tables are ignored",
-         Cat({{0x21, 0x02, 1, 0, 0, 0, 0xA5, 0x00, 0x02}, text("X"), {0xA7, 0x00, 0x08}, text("Y"),
+         Cat({{0x21, 0x02, 1, 0, 0, 0, 0xA5, 0x00, 0x02},
+              text("X"),
+              {0xA7, 0x00, 0x08},
+              text("Y"),
               {0xAF, 0x00, 0x05, 0x01, 0x21, 0x00, 9, 0, 0, 0}}),
          [](const ScanLinkState& s) {
              EXPECT_EQ(s.axisPosition[0].raw, 9);  // parsing went on past them
              EXPECT_EQ(s.axisSource[0] + s.axisSource[1], 0);
          }},
-        {"unknown type ends the message", {0x21, 0x00, 5, 0, 0, 0, 0x04, 0x21, 0x01, 6, 0, 0, 0},
+        {"unknown type ends the message",
+         {0x21, 0x00, 5, 0, 0, 0, 0x04, 0x21, 0x01, 6, 0, 0, 0},
          [](const ScanLinkState& s) {
              EXPECT_EQ(s.axisPosition[0].raw, 5);
              EXPECT_EQ(s.axisPosition[1].divisor, 0);
          }},
-        {"record past the end is dropped", {0x21, 0x00, 5, 0, 0, 0, 0x21, 0x01, 6, 0},
+        {"record past the end is dropped",
+         {0x21, 0x00, 5, 0, 0, 0, 0x21, 0x01, 6, 0},
          [](const ScanLinkState& s) {
              EXPECT_EQ(s.axisPosition[0].raw, 5);
              EXPECT_EQ(s.axisPosition[1].divisor, 0);
          }},
-        {"extended type (second byte not 0) ends the message", {0xA1, 0x80, 0x03, 0x00, 0x21, 0x00, 5, 0, 0, 0},
+        {"extended type (second byte not 0) ends the message",
+         {0xA1, 0x80, 0x03, 0x00, 0x21, 0x00, 5, 0, 0, 0},
          [](const ScanLinkState& s) {
              EXPECT_EQ(s.units, 0);
              EXPECT_EQ(s.axisPosition[0].divisor, 0);

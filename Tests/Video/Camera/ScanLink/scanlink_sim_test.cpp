@@ -63,12 +63,14 @@ protected:
 
     // Waits for the refresh answers (units, names, ranges) of a connection.
     bool WaitForRefresh() {
-        return WaitFor([&] {
-            return Locked([](const ScanLinkState& s) {
-                return s.units != 0 && strcmp(s.axisName[1], "Raster") == 0 && s.itemScale[2] != 0 &&
-                       s.axisPosition[0].divisor != 0;
-            });
-        }, 10);
+        return WaitFor(
+            [&] {
+                return Locked([](const ScanLinkState& s) {
+                    return s.units != 0 && strcmp(s.axisName[1], "Raster") == 0 && s.itemScale[2] != 0 &&
+                           s.axisPosition[0].divisor != 0;
+                });
+            },
+            10);
     }
 
     double Position(int axis) {
@@ -127,12 +129,16 @@ TEST_F(ScanLinkSim, ZeroUnitsScaleAndSourceReachTheCrawler) {
 
     SetUnits(kScanLinkUnitsInch);
     RequestRefresh();
-    ASSERT_TRUE(WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.units; }) == kScanLinkUnitsInch; }, 3));
+    ASSERT_TRUE(
+        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.units; }) == kScanLinkUnitsInch; }, 3));
     // The raster axis now reads in inches: about 1000 mm / 25.4 plus travel.
     ASSERT_TRUE(WaitFor([&] { return Position(1) > 35 && Position(1) < 50; }, 3));
-    ASSERT_TRUE(WaitFor([&] {
-        return Locked([](const ScanLinkState& s) { return s.itemScale[0]; }) == static_cast<int32_t>(40 * 25.4 * 65536);
-    }, 3));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Locked([](const ScanLinkState& s) { return s.itemScale[0]; }) ==
+                   static_cast<int32_t>(40 * 25.4 * 65536);
+        },
+        3));
 
     SetItemScale(0, 12.5);
     RequestRefresh();
@@ -152,9 +158,8 @@ TEST_F(ScanLinkSim, CorruptFramesAreResynchronisedAndTheLinkStaysUp) {
     // Every [01 s] still in flight makes the unit count from s again, so a
     // lossy link loses more frames than the corrupt ones; positions still
     // keep coming and the link is never dropped.
-    ASSERT_TRUE(WaitFor([&] {
-        return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; });
-    }, 10));
+    ASSERT_TRUE(
+        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); }, 10));
     // Positions keep moving for two seconds although every fourth frame fails.
     for (int i = 0; i < 4; ++i) {
         const double before = Position(0);
@@ -183,9 +188,8 @@ TEST_F(ScanLinkSim, SilentLinkIsDroppedAfterOneSecondAndReconnected) {
     // The new connection starts from a cleared state and positions arrive
     // again (after one resynchronisation: the unit counts from 0 on every
     // connection, the program's messages go on counting).
-    ASSERT_TRUE(WaitFor([&] {
-        return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; });
-    }, 3));
+    ASSERT_TRUE(
+        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); }, 3));
     const std::string text = log.Text();
     EXPECT_LT(text.find("ScanlinkProc | server timeout"), text.rfind("ScanlinkProc | connected"));
 }
