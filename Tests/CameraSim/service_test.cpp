@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -266,6 +267,8 @@ public:
         argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
+            // The simulator must not outlive a test runner that is killed.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             dup2(out[1], 1);
             execv(program.c_str(), argv.data());
             _exit(127);
