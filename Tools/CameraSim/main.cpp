@@ -111,6 +111,15 @@ const std::vector<OptionSpec>& OptionTable() {
         {"--video-bad-header-after-s", "S", "send a corrupt fragment header after S seconds",
          Seconds(&Options::videoBadHeaderAfterS)},
         {"--video-close-after-s", "S", "close video connections after S seconds", Seconds(&Options::videoCloseAfterS)},
+        {"--video-pause-s", "A:B", "send no video from A to B seconds of uptime",
+         [](Options& o, const char* t) {
+             double a = 0, b = 0;
+             char tail = 0;
+             if (sscanf(t, "%lf:%lf%c", &a, &b, &tail) != 2 || !(a >= 0) || !(b > a)) return false;
+             o.videoPauseFromS = a;
+             o.videoPauseToS = b;
+             return true;
+         }},
         {"--video-pause-from-s", "S", "stop sending video from S seconds", Seconds(&Options::videoPauseFromS)},
         {"--video-pause-to-s", "S", "resume video at S seconds", Seconds(&Options::videoPauseToS)},
         {"--replay-s", "S", "encode S seconds of video once, then replay them", Seconds(&Options::replayS)},

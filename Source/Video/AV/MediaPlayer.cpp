@@ -20,9 +20,9 @@ void VideoThread(MediaPlayer* player, std::string path) {
         std::lock_guard<std::mutex> guard(player->lock);
         player->status = opened ? "" : "Could not open video";
     }
-    // A stop request that came while the file was opening wins.
-    uint8_t expected = 1;
-    if (!opened || !player->running.compare_exchange_strong(expected, 1)) player->running = 0;
+    // Running stays as LoadMedia set it unless the file did not open (a stop
+    // request that came during the open has already cleared it).
+    if (!opened) player->running = 0;
     int32_t lastSeek = -1;
     Clock::time_point lastTick = Clock::now();
     while (player->running.load()) {
