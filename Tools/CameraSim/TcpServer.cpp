@@ -90,6 +90,9 @@ void TcpServer::AcceptLoop() {
         c.thread = std::thread([this, &c, peerText] {
             NameThisThread(threadName_ + "-c");
             handler_(c.fd, peerText);
+            // The descriptor is closed when the thread is reaped; shut it down
+            // now so the peer sees the end of the connection at once.
+            shutdown(c.fd, SHUT_RDWR);
             c.done = true;
         });
     }
