@@ -65,6 +65,10 @@ const char* PlaceholderText(int cameraState, int channel, int channelCount) {
     return "No camera found";
 }
 
+void ReleaseDrawRecords() {
+    for (GL::VideoDrawData& record : g_drawRecords) record.picture.reset();
+}
+
 ViewRect CameraView(AppState& app, AV::CameraSlot* slot, ViewRect area) {
     GL::VideoDrawData& record = g_drawRecords[SlotIndex(app, slot)];
     record.picture = slot->currentPicture;

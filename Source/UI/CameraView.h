@@ -20,4 +20,8 @@ const char* PlaceholderText(int cameraState, int channel, int channelCount);
 // Returns the rectangle the picture (or placeholder) takes.
 ViewRect CameraView(AppState& app, AV::CameraSlot* slot, ViewRect area);
 
+// Shut-down: drops the pictures the draw records still hold, before the
+// graphics context goes.
+void ReleaseDrawRecords();
+
 }  // namespace ui

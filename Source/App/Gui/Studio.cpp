@@ -23,6 +23,7 @@
 #include "Platform/Platform_Linux/Power.h"
 #include "Platform/Platform_Linux/SingleInstance.h"
 #include "Platform/Platform_Linux/StopSignals.h"
+#include "UI/CameraView.h"
 #include "UI/Panels.h"
 #include "UI/Style.h"
 
@@ -165,6 +166,8 @@ void DestroyWindow(AppState& app) {
 }
 
 void ReleaseGraphics(AppState& app) {
+    ui::ReleaseDrawRecords();
+    for (AV::CameraSlot& slot : app.slots) slot.currentPicture.reset();
     {
         std::lock_guard<std::mutex> guard(app.deviceLock);
         GL::ReleaseCameraModel();  // 7
