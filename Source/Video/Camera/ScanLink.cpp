@@ -50,13 +50,9 @@ double ScanLinkValueOf(const ScanLinkValue& value) {
 
 const char* ScanLinkUnitText(int32_t units) { return units == kScanLinkUnitsMm ? "mm" : "in"; }
 
-void SetUnits(int units) {
-    std::lock_guard<std::mutex> lock(scanLinkLock);
-    scanLinkTx.QueueSetUnits_locked(units);
-}
+void SetUnits_locked(int units) { scanLinkTx.QueueSetUnits_locked(units); }
 
-void SetAxisPosition(int axis, double position) {
-    std::lock_guard<std::mutex> lock(scanLinkLock);
+void SetAxisPosition_locked(int axis, double position) {
     // The axis's divisor is 65,536 once a position has arrived; before that
     // it is 0, which would turn every position into 0.
     int64_t divisor = kScanLinkDivisor;
@@ -65,19 +61,37 @@ void SetAxisPosition(int axis, double position) {
     scanLinkTx.QueueSetAxisPosition_locked(axis, ScanLinkFixed(position, divisor));
 }
 
+void SetItemScale_locked(int item, double counts) {
+    scanLinkTx.QueueSetItemScale_locked(item, ScanLinkFixed(counts, kScanLinkDivisor));
+}
+
+void SetAxisSource_locked(int axis, int item) { scanLinkTx.QueueSetAxisSource_locked(axis, item); }
+
+void RequestRefresh_locked() { scanLinkTx.QueueRefresh_locked(); }
+
+void SetUnits(int units) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    SetUnits_locked(units);
+}
+
+void SetAxisPosition(int axis, double position) {
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    SetAxisPosition_locked(axis, position);
+}
+
 void SetItemScale(int item, double counts) {
     std::lock_guard<std::mutex> lock(scanLinkLock);
-    scanLinkTx.QueueSetItemScale_locked(item, ScanLinkFixed(counts, kScanLinkDivisor));
+    SetItemScale_locked(item, counts);
 }
 
 void SetAxisSource(int axis, int item) {
     std::lock_guard<std::mutex> lock(scanLinkLock);
-    scanLinkTx.QueueSetAxisSource_locked(axis, item);
+    SetAxisSource_locked(axis, item);
 }
 
 void RequestRefresh() {
     std::lock_guard<std::mutex> lock(scanLinkLock);
-    scanLinkTx.QueueRefresh_locked();
+    RequestRefresh_locked();
 }
 
 void RequestPositions() {

@@ -5,8 +5,9 @@
 // One crawler per system: `scanLinkState`, the message buffer, the outgoing
 // queue and the transmit sequence are program-wide and guarded by
 // `scanLinkLock`. The UI reads the state under that lock and calls the
-// builders below (which take the lock themselves). The receive side
-// (accumulator, receive sequence) belongs to the running `ScanlinkProc`.
+// builders below (the plain forms take the lock, the _locked forms expect
+// it held). The receive side (accumulator, receive sequence) belongs to the
+// running `ScanlinkProc`.
 #pragma once
 
 #include <cstdint>
@@ -59,17 +60,25 @@ double ScanLinkValueOf(const ScanLinkValue& value);
 // "mm" for units 2, "in" otherwise.
 const char* ScanLinkUnitText(int32_t units);
 
-// ---- request builders (any thread; each takes scanLinkLock and finishes one
-// message into the outgoing queue, dropped silently when the queue is full) ----
+// ---- request builders (any thread) ---------------------------------------------
+// Each appends its records and finishes one message into the outgoing queue
+// (dropped silently when the queue is full). The plain forms take
+// scanLinkLock themselves; the _locked forms are for callers that already
+// hold it (the UI reads the state and builds its requests under one hold).
 void SetUnits(int units);
+void SetUnits_locked(int units);
 // Sends [21 axis v] with v = trunc(position * the axis's divisor); the divisor
 // of an axis whose position never arrived is taken as 65,536.
 void SetAxisPosition(int axis, double position);
+void SetAxisPosition_locked(int axis, double position);
 // Sends [B1 00 item v] with v = trunc(counts * 65,536); 0 means automatic.
 void SetItemScale(int item, double counts);
+void SetItemScale_locked(int item, double counts);
 void SetAxisSource(int axis, int item);
+void SetAxisSource_locked(int axis, int item);
 // Device bytes, axis names, axis item ranges and axis sources.
 void RequestRefresh();
+void RequestRefresh_locked();
 // [20 00] [20 01]: positions of both axes (sent every 16 ms by ScanlinkProc).
 void RequestPositions();
 

@@ -222,6 +222,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {{0x21, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}},
                     {},
                     nullptr},
+        ExampleCase{"position 1.5 set under the lock",
+                    [](ScanLinkRx&) {
+                        std::lock_guard<std::mutex> lock(scanLinkLock);
+                        SetAxisPosition_locked(0, 1.5);
+                    },
+                    {{0x21, 0x00, 0x00, 0x80, 0x01, 0x00}},
+                    {},
+                    nullptr},
         ExampleCase{"units inches", [](ScanLinkRx&) { SetUnits(3); }, {{0xA1, 0x00, 0x03, 0x00}}, {}, nullptr},
         ExampleCase{"axis source auxiliary input",
                     [](ScanLinkRx&) { SetAxisSource(1, 0x82); },
