@@ -1,5 +1,6 @@
 #include "UI/Panels.h"
 
+#include "UI/ControlBar.h"
 #include "UI/MainWindow.h"
 #include "UI/TitleBar.h"
 
@@ -8,6 +9,7 @@ namespace ui {
 void RegisterPanels() {
     MainWindowPanels& panels = Panels();
     panels.titleBar = DrawTitleBar;
+    panels.controlBar = DrawControlBar;
 }
 
 }  // namespace ui

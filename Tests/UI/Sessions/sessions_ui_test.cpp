@@ -1,0 +1,215 @@
+// The capture controls as a user meets them, under Xvfb: with a simulated
+// two-channel unit and a session whose data file was placed in the storage
+// folder before start, Record then Stop leaves one Matroska file per channel
+// that ffprobe reads, Snapshot one JPEG per channel, all named into the
+// session; at exit the session's history is on disk.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Session/SessionFile.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kBuild = ORVEX_BUILD_DIR;
+constexpr const char* kAddress = "127.0.40.30";
+constexpr const char* kStem = "orvexsession40";
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A program started with posix_spawn, output to a file; killed at the end.
+class Process {
+public:
+    Process(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, const fs::path& output) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        std::vector<char*> args, envp;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Process() {
+        if (pid_ > 0 && !ended_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Started() const { return pid_ > 0; }
+    // Sends SIGTERM and waits; the exit code, or -1 after the time limit.
+    int Terminate(std::chrono::seconds limit) {
+        kill(pid_, SIGTERM);
+        for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                ended_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool ended_ = false;
+};
+
+template <typename F>
+bool Eventually(F condition, std::chrono::seconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(200ms);
+    }
+    return condition();
+}
+
+std::vector<std::string> FilesMatching(const fs::path& folder, const std::regex& pattern) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (std::regex_match(name, pattern)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void Click(int x, int y) {
+    const std::string cmd = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
+    if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
+    char pattern[] = "/tmp/orvex-session-ui-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    const fs::path data = root / "data" / "KAVOR Industries" / "ORVEX Studio";
+    const fs::path storage = root / "storage";
+    fs::create_directories(data);
+    fs::create_directories(storage);
+    std::ofstream(data / "settings.ini") << "[File]\nSessionDirectory=" << storage.string()
+                                         << "\n[Layout]\nLayoutStyle=SplitVertical\nWindowPosX=100\nWindowPosY=100\n"
+                                            "WindowWidth=1200\nWindowHeight=700\nDPI=96\n";
+    // A session that exists only through its data file.
+    SessionData empty;
+    ASSERT_TRUE(SaveSessionData(Path(storage.string()), "Pipe 7", empty));
+
+    Process sim({kBuild + "/orvex-camsim", "--address", kAddress, "--name", kStem, "--channels", "2"}, {},
+                root / "sim.log");
+    ASSERT_TRUE(sim.Started());
+    Process studio({kBuild + "/orvex-studio"},
+                   {"XDG_DATA_HOME=" + (root / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1",
+                    "ORVEX_CAMERA_STEM=" + std::string(kStem)},
+                   root / "studio.log");
+    ASSERT_TRUE(studio.Started());
+    auto log = [&] { return Slurp(root / "studio.log"); };
+    float s = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const std::string text = log();
+            const size_t at = text.find("UI scale ");
+            if (at == std::string::npos) return false;
+            s = std::stof(text.substr(at + 9));
+            return true;
+        },
+        30s))
+        << log();
+    // Both channels stream (the simulator has accepted both video ports) and the splash is gone.
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const std::string sims = Slurp(root / "sim.log");
+            return sims.find("video port 8012: connection") != std::string::npos &&
+                   sims.find("video port 8013: connection") != std::string::npos;
+        },
+        40s))
+        << log();
+    std::this_thread::sleep_for(5s);
+
+    // The control bar: the bottom int(88 s) pixels of the client area; Record
+    // at x = 24, Snapshot right after it, both vertically centred.
+    const int icon = int(96 * s);
+    const int barTop = 100 + 700 - int(88 * s);
+    const int y = barTop + int(88 * s) / 2;
+    const int recordX = 100 + 24 + icon / 2, snapshotX = 100 + 24 + icon + icon / 2;
+    fs::create_directories(fs::path(kBuild) / "screenshots");
+    const std::string idle = "import -window root '" + kBuild + "/screenshots/sessions-idle.png' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(idle.c_str()), 0);
+    Click(recordX, y);
+    const std::regex video("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");
+    ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, video).size() == 2; }, 20s)) << log();
+    std::this_thread::sleep_for(4s);
+    // For a person to look at: the Stop icon while both channels record.
+    const std::string shot = "import -window root '" + kBuild + "/screenshots/sessions-recording.png' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(shot.c_str()), 0);
+    Click(recordX, y);  // Stop
+    std::this_thread::sleep_for(2s);
+    Click(snapshotX, y);
+    const std::regex still("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-P-\\d+-[01]\\.jpg");
+    ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, still).size() == 2; }, 30s)) << log();
+
+    const std::vector<std::string> videos = FilesMatching(storage, video);
+    const std::vector<std::string> stills = FilesMatching(storage, still);
+    ASSERT_EQ(videos.size(), 2u);
+    EXPECT_EQ(videos[0].substr(videos[0].size() - 6), "-0.mkv");
+    EXPECT_EQ(videos[1].substr(videos[1].size() - 6), "-1.mkv");
+    EXPECT_EQ(stills[0].substr(stills[0].size() - 6), "-0.jpg");
+    EXPECT_EQ(stills[1].substr(stills[1].size() - 6), "-1.jpg");
+    for (const std::string& v : videos) {
+        const std::string probe = "ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                  "stream=codec_name,nb_read_packets -of csv=p=0 '" +
+                                  (storage / v).string() + "' > '" + (root / "probe.txt").string() + "'";
+        ASSERT_EQ(std::system(probe.c_str()), 0) << v;
+        const std::string out = Slurp(root / "probe.txt");
+        EXPECT_EQ(out.rfind("h264,", 0), 0u) << v << ": " << out;
+        EXPECT_GT(std::atoi(out.c_str() + 5), 10) << v << ": " << out;
+    }
+    for (const std::string& j : stills) {
+        const std::string bytes = Slurp(storage / j);
+        ASSERT_GT(bytes.size(), 1000u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xD8);
+    }
+
+    EXPECT_EQ(studio.Terminate(20s), 0) << log();
+    // Sampled history of the unit, saved at shut-down at the latest.
+    SessionData saved;
+    LoadSessionData(Path(storage.string()), "Pipe 7", &saved);
+    EXPECT_EQ(saved.cameras.size(), 1u);
+    EXPECT_NE(Slurp(data / "settings.ini").find("RecentSession=Pipe 7"), std::string::npos);
+    sim.Terminate(10s);
+    if (!getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root);
+}
+
+}  // namespace
