@@ -33,7 +33,10 @@ protected:
     void SetUp() override {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << "needs a display (run under Xvfb): " << SDL_GetError();
+        // SDL video starts once per process and stays: closing the display
+        // would unload the GL driver with its process-lifetime allocations.
+        static const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+        ASSERT_TRUE(started) << "needs a display (run under Xvfb): " << SDL_GetError();
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -50,7 +53,6 @@ protected:
         SetResourceFolderForTests("");
         if (context_) SDL_GL_DeleteContext(context_);
         if (window_) SDL_DestroyWindow(window_);
-        SDL_Quit();
     }
 
     // A YUV420P or NV12 frame: luma = (x + 2y) & 0xFF, chroma constant.
