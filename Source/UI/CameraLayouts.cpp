@@ -106,12 +106,12 @@ void DrawSplit(AppState& app, bool stacked, float R, float T, float B) {
     list->ChannelsSetCurrent(1);
     if (parts.splitter && length > 0) {
         ImGui::SetCursorScreenPos(ImVec2(0, T));
+        Splitter(stacked, kSplitterThickness, &parts.size1, &parts.size2, parts.minimum1, parts.minimum2);
+        // The bar in the bars' colour, lit towards white while the overlays show.
         const ImU32 bar = ImGui::GetColorU32(ImVec4((22 + (255 - 22) * g_layout.fade) / 255.0f,
                                                     (23 + (255 - 23) * g_layout.fade) / 255.0f,
                                                     (24 + (255 - 24) * g_layout.fade) / 255.0f, 1.0f));
-        ImGui::PushStyleColor(ImGuiCol_Button, bar);
-        Splitter(stacked, kSplitterThickness, &parts.size1, &parts.size2, parts.minimum1, parts.minimum2);
-        ImGui::PopStyleColor();
+        list->AddRectFilled(ImGui::GetItemRectMin(), ImGui::GetItemRectMax(), bar);
         app.settings.Split_Camera = float(int(parts.size1)) / length;
     }
     list->ChannelsSetCurrent(0);
