@@ -5,7 +5,10 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <SDL.h>
+
 #include "App/Alerts.h"
+#include "App/Gui/EventHandler.h"
 #include "App/AppState.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"
 #include "UI/AlertPopup.h"
@@ -103,6 +106,54 @@ TEST_F(UiFrames, AlertsShowInTurnUntilOkay) {
     popup = Window("AlertPopup");
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE(popup->Active);
+}
+
+TEST_F(UiFrames, EventsFeedTheUiAndTouchSynthesisedMouseIsIgnored) {
+    ImGuiIO& io = ImGui::GetIO();
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.which = SDL_TOUCH_MOUSEID;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = 300;
+    e.button.y = 300;
+    EXPECT_TRUE(gui::HandleEvent(app_, e));
+    EXPECT_FALSE(io.MouseDown[0]) << "a click made from a touch is not counted twice";
+    e.button.which = 0;
+    gui::HandleEvent(app_, e);
+    EXPECT_TRUE(io.MouseDown[0]);
+    EXPECT_FLOAT_EQ(io.MousePos.x, 300);
+    EXPECT_TRUE(app_.input.contacts[0].down);
+    e.type = SDL_MOUSEBUTTONUP;
+    gui::HandleEvent(app_, e);
+    EXPECT_TRUE(io.MouseDown[0]) << "released only after a frame saw the press";
+
+    SDL_Event finger{};
+    finger.type = SDL_FINGERDOWN;
+    finger.tfinger.fingerId = 9;
+    finger.tfinger.x = 0.5f;
+    finger.tfinger.y = 0.25f;
+    gui::HandleEvent(app_, finger);
+    EXPECT_FLOAT_EQ(app_.input.contacts[0].x, 640);
+    EXPECT_FLOAT_EQ(app_.input.contacts[0].y, 200);
+
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.scancode = SDL_SCANCODE_A;
+    gui::HandleEvent(app_, key);
+    EXPECT_TRUE(io.KeysDown[SDL_SCANCODE_A]);
+    key.type = SDL_KEYUP;
+    gui::HandleEvent(app_, key);
+    EXPECT_FALSE(io.KeysDown[SDL_SCANCODE_A]);
+
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = 2;
+    gui::HandleEvent(app_, wheel);
+    EXPECT_FLOAT_EQ(io.MouseWheel, 2);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    EXPECT_FALSE(gui::HandleEvent(app_, quit)) << "the program ends";
 }
 
 }  // namespace
