@@ -195,7 +195,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             first = Screenshot(screenshots_ / "studio-live.png");
             return first.ok && Stats(first).saturatedShare > 0.2;
         },
-        30s);
+        60s);
     ASSERT_TRUE(live) << "no video on screen; log:\n" << Log("studio.log");
     EXPECT_GT(Stats(first).spread, 20.0);
     const bool moving = WaitFor(
@@ -215,7 +215,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             searching = Screenshot(screenshots_ / "studio-searching.png");
             return searching.ok && Stats(searching).saturatedShare < 0.02;
         },
-        15s);
+        30s);
     EXPECT_TRUE(searchingShown) << "video still shown after the unit went away";
 
     // It comes back: video again.
@@ -226,7 +226,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             again = Screenshot(screenshots_ / "studio-live-again.png");
             return again.ok && Stats(again).saturatedShare > 0.2;
         },
-        40s);
+        60s);
     EXPECT_TRUE(liveAgain) << Log("studio.log");
 
     // SIGTERM: settings with the window geometry, then "End", exit code 0.
