@@ -54,7 +54,7 @@ void OnDpiChange(AppState& app) {
 
 bool TakeSingleInstance(SingleInstance& instance, const Path& dataFolder) {
     if (instance.Acquire(dataFolder)) return true;
-    SingleInstance::HandOver(200);
+    instance.HandOver(200);
     return false;
 }
 

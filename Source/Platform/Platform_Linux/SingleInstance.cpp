@@ -10,26 +10,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "App/Log.h"
 #include "App/Version.h"
 
 namespace {
 
-std::mutex g_nameLock;
-std::string g_socketName = AppInstanceMutex;  // guarded by g_nameLock
-
 constexpr char kRaiseRequest[] = "raise\n";
 
-socklen_t SocketAddress(sockaddr_un* address) {
+socklen_t SocketAddress(const std::string& name, sockaddr_un* address) {
     std::memset(address, 0, sizeof(*address));
     address->sun_family = AF_UNIX;
-    std::lock_guard<std::mutex> guard(g_nameLock);
-    const size_t n = std::min(g_socketName.size(), sizeof(address->sun_path) - 1);
+    const size_t n = std::min(name.size(), sizeof(address->sun_path) - 1);
     // Abstract name: a leading zero byte, no terminator, no file on disk.
-    std::memcpy(address->sun_path + 1, g_socketName.data(), n);
+    std::memcpy(address->sun_path + 1, name.data(), n);
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + n);
 }
 
@@ -43,12 +39,20 @@ int64_t NowMs() {
 
 SingleInstance::~SingleInstance() { Release(); }
 
-void SingleInstance::SetSocketNameForTests(const std::string& name) {
-    std::lock_guard<std::mutex> guard(g_nameLock);
-    g_socketName = name.empty() ? std::string(AppInstanceMutex) : name;
+std::string SingleInstance::SocketName(const Path& dataFolder) {
+    // FNV-1a of the folder text keeps the name short whatever the path.
+    uint64_t hash = 1469598103934665603ULL;
+    for (unsigned char c : dataFolder.Text()) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    }
+    char suffix[24];
+    std::snprintf(suffix, sizeof(suffix), " %016llx", static_cast<unsigned long long>(hash));
+    return std::string(AppInstanceMutex) + suffix;
 }
 
 bool SingleInstance::Acquire(const Path& dataFolder) {
+    socketName_ = SocketName(dataFolder);
     const Path lockPath = Join(dataFolder, "instance.lock");
     lockFd_ = open(lockPath.CStr(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lockFd_ < 0) {
@@ -66,9 +70,9 @@ bool SingleInstance::Acquire(const Path& dataFolder) {
     return true;
 }
 
-bool SingleInstance::HandOver(int wait_ms) {
+bool SingleInstance::HandOver(int wait_ms) const {
     sockaddr_un address;
-    const socklen_t length = SocketAddress(&address);
+    const socklen_t length = SocketAddress(socketName_, &address);
     const int64_t start = NowMs();
     // Try again and again without sleeping, as long as the wait allows.
     while (NowMs() - start < wait_ms) {
@@ -90,7 +94,7 @@ bool SingleInstance::Listen() {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_un address;
-    const socklen_t length = SocketAddress(&address);
+    const socklen_t length = SocketAddress(socketName_, &address);
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 || listen(fd, 4) != 0) {
         LOGF(LOG_WARN, LOG_SRC_PLATFORM, "SingleInstance | could not listen for other instances (%s)",
              std::strerror(errno));

@@ -17,11 +17,9 @@ protected:
         char tmpl[] = "/tmp/orvex-window-instance-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         folder_ = tmpl;
-        SingleInstance::SetSocketNameForTests("orvex-window-test-" + std::to_string(getpid()));
         LogSetStderr(false);
     }
     void TearDown() override {
-        SingleInstance::SetSocketNameForTests("");
         LogSetStderr(true);
         std::filesystem::remove_all(folder_);
     }
@@ -39,17 +37,26 @@ TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstReleases) {
 }
 
 TEST_F(SingleInstanceTest, HandOverReachesTheListener) {
-    SingleInstance running;
+    SingleInstance running, second;
     ASSERT_TRUE(running.Acquire(Folder()));
+    ASSERT_FALSE(second.Acquire(Folder()));
     // Nobody listens yet (no window): the hand-over gives up after its wait.
-    EXPECT_FALSE(SingleInstance::HandOver(50));
+    EXPECT_FALSE(second.HandOver(50));
     ASSERT_TRUE(running.Listen());
     EXPECT_FALSE(running.PollRaiseRequest());
-    EXPECT_TRUE(SingleInstance::HandOver(200));
+    EXPECT_TRUE(second.HandOver(200));
     EXPECT_TRUE(running.PollRaiseRequest());
     EXPECT_FALSE(running.PollRaiseRequest()) << "one request, one raise";
     running.Release();
-    EXPECT_FALSE(SingleInstance::HandOver(50));
+    EXPECT_FALSE(second.HandOver(50));
+}
+
+TEST_F(SingleInstanceTest, EachDataFolderHasItsOwnSocket) {
+    const std::string a = SingleInstance::SocketName(Path("/home/a/.local/share/KAVOR Industries/ORVEX Studio"));
+    const std::string b = SingleInstance::SocketName(Path("/home/b/.local/share/KAVOR Industries/ORVEX Studio"));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind("KAVOR Industries ORVEX Studio Instance Mutex ", 0), 0u) << a;
+    EXPECT_LT(a.size(), 100u);
 }
 
 TEST_F(SingleInstanceTest, UnusableFolderRunsWithoutTheGuard) {
