@@ -108,10 +108,19 @@ void BindCameras(AppState& app) {
             }
             AnnotationText(app, service.Get(), ch, slot);
         }
-        app.boundSlotCount = next;
         {
             std::lock_guard<std::mutex> guard(service->tableLock);
             service->PackChanges();
+        }
+    }
+    app.boundSlotCount = next;
+    // A unit that went away is no longer counted ready, so the loop above
+    // never visits its channels: stop every slot that was not handed out.
+    for (int k = next; k < kCameraSlots; ++k) {
+        AV::CameraSlot& slot = app.slots[k];
+        if (slot.Flags() & AV::kSlotRun) {
+            slot.SetFlags(0, AV::kSlotRun);
+            slot.SetFlags(0, AV::kSlotStreaming);
         }
     }
 }
