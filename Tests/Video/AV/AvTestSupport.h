@@ -38,7 +38,13 @@ using TempDir = ::TempFolder;
 class LogCapture {
 public:
     LogCapture() {
-        static TempDir* folder = new TempDir();  // lives as long as the program
+        // The folder and the log file live until the program exits.
+        struct LogFolder {
+            TempDir dir;
+            ~LogFolder() { LogCloseFile(); }
+        };
+        static LogFolder logFolder;
+        static TempDir* folder = &logFolder.dir;
         static bool opened = [] {
             LogUseProcessMutex();
             LogSetLevel(LOG_TRACE);

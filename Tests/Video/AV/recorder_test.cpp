@@ -61,7 +61,7 @@ TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
     EXPECT_NEAR(static_cast<double>(f.duration_ms), recorded * 1000, 40);
     EXPECT_NEAR(recorded, static_cast<double>(packets) / 30.0, 0.5);
     // The ffmpeg command-line tool decodes the whole file without complaint.
-    FILE* p = popen(("timeout 60 ffmpeg -nostdin -v error -i '" + path + "' -f null - 2>&1").c_str(), "r");
+    FILE* p = popen(("timeout 60 ffmpeg -nostdin -v error -i '" + path + "' -fps_mode passthrough -f null - 2>&1").c_str(), "r");
     ASSERT_TRUE(p);
     std::string complaints;
     char line[512];
@@ -77,16 +77,19 @@ TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
 TEST(Recorder, PauseCountsAsOneSecond) {
     avtest::TempDir dir;
     auto unit = StartUnit("127.0.21.2", 320, 240, 30, [](camsim::Options& o) {
-        o.videoPauseFromS = 2.0;
-        o.videoPauseToS = 4.5;
+        o.videoPauseFromS = 3.0;
+        o.videoPauseToS = 5.5;
     });
     ASSERT_TRUE(unit);
     AV::Stream stream;
     AV::Stream::Options options = AV::Stream::Options::LiveCamera();
+    options.receiveTimeout_us = 8000000;  // the pause must not count as a lost camera
     ASSERT_TRUE(stream.Open("tcp://127.0.21.2:8012", options));
     const std::string path = dir.File("pause.mkv");
     ASSERT_TRUE(stream.StartRecording(path));
-    RunUntil(stream, *unit, 5.3);
+    RunUntil(stream, *unit, 2.9);
+    ASSERT_GT(stream.RecordedSeconds(), 0.0);  // writing before the pause
+    RunUntil(stream, *unit, 6.3);
     ASSERT_GT(stream.StopRecording(), 0);
     FileSummary f = ReadFile(path);
     ASSERT_TRUE(f.opened);
