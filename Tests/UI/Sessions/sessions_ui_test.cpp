@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stb_image.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,8 +32,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kBuild = ORVEX_BUILD_DIR;
-constexpr const char* kAddress = "127.0.40.30";
-constexpr const char* kStem = "orvexsession40";
+const std::string kAddress = "127.0.40.30";
+const std::string kStem = "orvexsession40";
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -105,6 +106,19 @@ std::vector<std::string> FilesMatching(const fs::path& folder, const std::regex&
     return names;
 }
 
+// The colour of one screen pixel (a fresh screenshot each call); false when none could be taken.
+bool ScreenPixel(const fs::path& file, int x, int y, uint8_t rgb[3]) {
+    const std::string cmd = "import -window root '" + file.string() + "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return false;
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(file.c_str(), &w, &h, &channels, 3);
+    if (pixels == nullptr) return false;
+    const bool inside = x >= 0 && y >= 0 && x < w && y < h;
+    if (inside) std::copy_n(pixels + (size_t(y) * size_t(w) + size_t(x)) * 3, 3, rgb);
+    stbi_image_free(pixels);
+    return inside;
+}
+
 void Click(int x, int y) {
     const std::string cmd = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -155,7 +169,6 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
         },
         40s))
         << log();
-    std::this_thread::sleep_for(5s);
 
     // The control bar: the bottom int(88 s) pixels of the client area; Record
     // at x = 24, Snapshot right after it, both vertically centred.
@@ -163,10 +176,23 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     const int barTop = 100 + 700 - int(88 * s);
     const int y = barTop + int(88 * s) / 2;
     const int recordX = 100 + 24 + icon / 2, snapshotX = 100 + 24 + icon + icon / 2;
+    // Ready: the main window (not the splash) shows the Record icon enabled,
+    // a bright red dot; and (Stop icon) a white ring once recording.
     fs::create_directories(fs::path(kBuild) / "screenshots");
-    const std::string idle = "import -window root '" + kBuild + "/screenshots/sessions-idle.png' >/dev/null 2>&1";
-    EXPECT_EQ(std::system(idle.c_str()), 0);
+    const fs::path idleShot = fs::path(kBuild) / "screenshots" / "sessions-idle.png";
+    auto recordEnabled = [&] {
+        uint8_t p[3];
+        return ScreenPixel(idleShot, recordX, y, p) && p[0] > 180 && p[1] < 100;
+    };
+    auto ringShown = [&] {
+        uint8_t p[3];
+        return ScreenPixel(root / "ring.png", recordX, y - int(38 * s), p) && p[0] > 200 && p[1] > 200 && p[2] > 200;
+    };
+    ASSERT_TRUE(Eventually(recordEnabled, 60s)) << log();
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
+    ASSERT_TRUE(Eventually(ringShown, 20s)) << log();
     const std::regex video("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");
     ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, video).size() == 2; }, 20s)) << log();
     std::this_thread::sleep_for(4s);
@@ -174,7 +200,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     const std::string shot = "import -window root '" + kBuild + "/screenshots/sessions-recording.png' >/dev/null 2>&1";
     EXPECT_EQ(std::system(shot.c_str()), 0);
     Click(recordX, y);  // Stop
-    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(Eventually([&] { return !ringShown(); }, 20s)) << log();
     Click(snapshotX, y);
     const std::regex still("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-P-\\d+-[01]\\.jpg");
     ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, still).size() == 2; }, 30s)) << log();
