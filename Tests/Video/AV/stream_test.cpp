@@ -267,6 +267,26 @@ TEST(FileStream, ReadsToEndAndStaysOpenAtDuration) {
     EXPECT_TRUE(stream.IsOpen());
 }
 
+// A real frame rate below 2/1 counts as 30 pictures per second; asking for
+// hardware decoding without a VAAPI render node decodes in software.
+TEST(FileStream, SlowFrameRateAndSoftwareFallback) {
+    AV::Stream stream;
+    AV::Stream::Options options = AV::Stream::Options::MediaFile();
+    options.hardware = true;
+    ASSERT_TRUE(stream.Open(std::string(ORVEX_TEST_MEDIA) + "/testsrc-1fps.mkv", options));
+    EXPECT_EQ(stream.FrameRate(), 30);
+    int pictures = 0;
+    for (int i = 0; i < 50 && stream.Process() != AVERROR_EOF; ++i)
+        if (auto f = stream.PopFrame()) {
+            EXPECT_NE(f->Layout(), AV::PixelLayout::None);
+            ++pictures;
+        }
+    EXPECT_EQ(pictures, 3);
+    if (!stream.HardwareDecoding()) {
+        EXPECT_EQ(stream.Width(), 160);
+    }
+}
+
 TEST(FileStream, SeekShowsFirstPictureAtOrAfterTarget) {
     AV::Stream stream;
     ASSERT_TRUE(stream.Open(kLongFile, AV::Stream::Options::MediaFile()));
