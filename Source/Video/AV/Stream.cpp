@@ -318,7 +318,9 @@ int Stream::Process() {
                 LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] av_read_frame : %s", result,
                          AvErrorText(result).c_str());
         }
-        ours = result >= 0 && (input_->io || packet->stream_index == input_->videoStream->index);
+        // An empty packet would tell the decoder to drain; there is nothing to decode.
+        ours = result >= 0 && packet->size > 0 &&
+               (input_->io || packet->stream_index == input_->videoStream->index);
     }
 
     if (ours) {
