@@ -63,7 +63,29 @@ void SessionStore::StopPlayer() {
 
 // ---- refresh ----------------------------------------------------------------------------
 
+void SessionStore::ReapEndedRecordings() {
+    if (activeSlots_ == nullptr) return;
+    for (AV::CameraSlot* slot : *activeSlots_) {
+        std::string path;
+        {
+            std::lock_guard<std::mutex> hold(slot->lock);
+            path = slot->recordingPath;
+        }
+        if (path.empty() || slot->stream.IsRecording()) continue;
+        {
+            std::lock_guard<std::mutex> hold(slot->lock);
+            if (slot->recordingPath == path) slot->recordingPath.clear();
+        }
+        if (slot->stream.LastRecordingPackets() != 0) continue;
+        if (platform::DeleteFile(Path(path))) {
+            LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__,
+                     "RefreshSessions | %s ended before its first key frame, removed", path.c_str());
+        }
+    }
+}
+
 void SessionStore::RefreshSessions() {
+    ReapEndedRecordings();
     std::string prevName;
     int prevViewable = 0;
     if (currentIndex >= 0 && currentIndex < static_cast<int32_t>(sessions.size())) {

@@ -68,6 +68,11 @@ public:
     // recorded seconds so far).
     bool IsBeingRecorded(const std::string& path, double* recordedSeconds = nullptr) const;
     void StopPlayer();
+    // Recordings that ended without the Record control (the connection was
+    // lost, the view was suspended): their paths are cleared, and a file left
+    // empty because no key frame arrived is removed. RefreshSessions runs it
+    // first.
+    void ReapEndedRecordings();
 
     // ---- state (UI thread) ---------------------------------------------------------
     std::vector<Session> sessions;

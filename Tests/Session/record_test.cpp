@@ -100,6 +100,8 @@ public:
         return WaitFor([this] { return (slots[0].Flags() & slots[1].Flags() & AV::kSlotStreaming) != 0; }, 20000);
     }
     picam::Service& Service() { return service_; }
+    // The unit goes away: every connection closes.
+    void StopUnit() { unit_->Stop(); }
 
     AV::CameraSlot slots[2];
     std::vector<AV::CameraSlot*> active;
@@ -167,6 +169,36 @@ TEST_F(RecordTest, RecordsIntoTheCurrentSessionAndSkipsDisabledSlots) {
         EXPECT_FALSE(platform::GetFileInfo(Path(quick), nullptr));
     } else {
         EXPECT_GT(PacketsIn(quick), 0);
+    }
+}
+
+TEST_F(RecordTest, RecordingLostBeforeItsFirstKeyFrameLeavesNoEmptyFile) {
+    TempFolder dir;
+    settings.SessionDirectory = dir.Dir();
+    LiveUnit unit("127.0.40.22");
+    ASSERT_TRUE(unit.StartStreaming());
+    store.SetActiveSlots(&unit.active);
+    RecordingContext context{store, unit.active, nullptr, nullptr};
+    ASSERT_EQ(store.FindOrCreateSession("Lost"), 0);
+    store.RefreshSessions();
+    unit.slots[1].recordEnabled = false;
+    ASSERT_TRUE(StartRecordings(context));
+    // The unit goes away at once: the stream closes, which ends the recording,
+    // almost always before the next key frame (one a second) arrived.
+    unit.StopUnit();
+    ASSERT_TRUE(WaitFor([&] { return !unit.slots[0].stream.IsRecording(); }, 20000));
+    store.RefreshSessions();
+    {
+        std::lock_guard<std::mutex> hold(unit.slots[0].lock);
+        EXPECT_TRUE(unit.slots[0].recordingPath.empty());
+    }
+    const std::vector<std::string> videos = VideoFiles(dir.Dir());
+    if (unit.slots[0].stream.LastRecordingPackets() == 0) {
+        EXPECT_TRUE(videos.empty());
+        EXPECT_TRUE(store.viewable[0].empty());
+    } else {
+        ASSERT_EQ(videos.size(), 1u);
+        EXPECT_GT(PacketsIn(dir.File(videos[0])), 0);
     }
 }
 
