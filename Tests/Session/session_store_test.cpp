@@ -9,6 +9,7 @@
 #include "Session/SessionFile.h"
 #include "Session/SessionStore.h"
 #include "Session/TempFolder.h"
+#include "Video/AV/MediaPlayer.h"
 
 namespace {
 
@@ -117,6 +118,44 @@ TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
     elapsed = 123;
     store.RefreshSessions();
     EXPECT_EQ(elapsed, 123);
+}
+
+TEST_F(SessionStoreTest, OpenMediaHandsTheFileAndItsCameraHistoryToThePlayer) {
+    WriteHistory("Job", 30.0, 5);
+    const std::string video = dir.File("Job-00.00.10.000-V-5-1.mkv");
+    const std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc=duration=1:size=64x48:rate=10 -c:v mpeg4 '" +
+                            video + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    Touch("Job-00.00.20.000-P-9-0.jpg");  // a camera with no history in the file
+    AV::MediaPlayer player;
+    store.SetPlayer(&player);
+    store.RefreshSessions();
+    ASSERT_EQ(store.viewable[0].size(), 2u);
+
+    store.OpenMedia(0, store.viewable[0][0], false);
+    EXPECT_EQ(store.viewed.path.Text(), video);
+    EXPECT_EQ(store.viewed.sessionName, "Job");
+    EXPECT_EQ(store.viewed.entry.cameraSlot, 1);
+    EXPECT_NE(store.viewed.file.lastWrite, 0);
+    ASSERT_TRUE(store.playerHistory);
+    EXPECT_EQ(store.playerHistory->Id(), 5);
+    ASSERT_EQ(store.playerHistory->series[0][3].size(), 2u);
+    EXPECT_EQ(player.mediaType.load(), 1);
+    {
+        std::lock_guard<std::mutex> hold(player.lock);
+        EXPECT_EQ(player.filePath, video);
+    }
+
+    store.OpenMedia(0, store.viewable[0][1], true);
+    EXPECT_EQ(store.playerHistory->Id(), 0);  // a fresh history
+    EXPECT_EQ(player.mediaType.load(), 2);
+
+    MediaEntry data{MediaType::Data, 0, 0, 0};
+    store.OpenMedia(0, data, true);
+    EXPECT_EQ(player.Status(), "Cannot display this file type");
+    store.OpenMedia(7, data, true);  // no such session: nothing changes
+    EXPECT_EQ(store.viewed.entry.type, MediaType::Data);
+    AV::StopPlayer(&player);
 }
 
 TEST_F(SessionStoreTest, DeletingTheCurrentAndTheLastSession) {
