@@ -3,7 +3,10 @@
 // live setting changes, the drop option and replay.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +16,8 @@
 #include "CameraSim/VideoServer.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
+
+extern char** environ;
 
 namespace {
 
@@ -54,13 +59,13 @@ TEST(SimVideoPicture, CaptionIsBurnedIn) {
 // Reads framed fragments from a raw connection.
 class RawVideo {
 public:
-    RawVideo(const std::string& address, int port) {
+    RawVideo(const std::string& address, int port, int timeout_s = 5) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(static_cast<uint16_t>(port));
         inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
-        timeval tv{5, 0};
+        timeval tv{timeout_s, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
     }
@@ -233,6 +238,43 @@ TEST(SimVideo, ReplayRepeatsItsPictures) {
         10000));
     ASSERT_GE(numbers.size(), 8u);
     for (size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], (numbers[i - 1] + 1) % 5);
+}
+
+// The program's --video-pause-s A:B: a connection made inside the window gets
+// nothing until it ends; a window that ends before it starts is refused.
+TEST(SimVideo, PauseOptionOfTheProgram) {
+    const std::string program = std::string(ORVEX_BUILD_DIR) + "/orvex-camsim";
+    auto run = [&](std::vector<std::string> args, pid_t* pid) {
+        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return posix_spawn(pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+    };
+    pid_t pid = 0;
+    ASSERT_TRUE(run({"--address", "127.0.23.8", "--video-pause-s", "3:1"}, &pid));
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+
+    ASSERT_TRUE(run({"--address", "127.0.23.8", "--video-pause-s", "0:3.5"}, &pid));
+    bool silent = false, resumed = false;
+    for (int attempt = 0; attempt < 40 && !silent; ++attempt) {
+        RawVideo raw("127.0.23.8", 8012, 1);
+        if (!raw.Connected()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        uint8_t byte = 0;
+        silent = !raw.Read(&byte, 1);      // nothing during the pause
+        if (!silent) break;
+        std::vector<uint8_t> au;
+        RawVideo after("127.0.23.8", 8012, 8);
+        resumed = after.Unit(&au);  // pictures once it has ended
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(silent);
+    EXPECT_TRUE(resumed);
 }
 
 }  // namespace
