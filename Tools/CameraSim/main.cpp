@@ -20,7 +20,7 @@ namespace {
 using camsim::Options;
 using Setter = std::function<bool(Options&, const char* text)>;
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     const char* argument;  // nullptr: a switch without argument
     const char* help;
@@ -83,8 +83,8 @@ Setter Switch(bool Options::*field, bool value) {
 // Options of the whole program (not of a unit).
 int unitCount = 1;
 
-const std::vector<OptionSpec>& OptionTable() {
-    static const std::vector<OptionSpec> table = {
+const std::vector<OptionDef>& OptionTable() {
+    static const std::vector<OptionDef> table = {
         // Identity and camera service (port 8008, mDNS).
         {"--address", "A", "IPv4 address of the first unit (default 127.0.0.1)", Text(&Options::address)},
         {"--name", "N", "mDNS host name stem; answers \"N.local\" (default orvexcam)", Text(&Options::name)},
@@ -143,7 +143,7 @@ const std::vector<OptionSpec>& OptionTable() {
 
 void PrintHelp() {
     printf("usage: orvex-camsim [options]\n\nSimulates ORVEX camera units until SIGINT or SIGTERM.\n\n");
-    for (const OptionSpec& o : OptionTable()) {
+    for (const OptionDef& o : OptionTable()) {
         std::string left = std::string(o.name) + (o.argument ? std::string(" ") + o.argument : "");
         printf("  %-30s %s\n", left.c_str(), o.help);
     }
@@ -172,22 +172,22 @@ int main(int argc, char** argv) {
             PrintHelp();
             return 0;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& o : OptionTable())
-            if (strcmp(arg, o.name) == 0) spec = &o;
-        if (!spec) {
+        const OptionDef* option = nullptr;
+        for (const OptionDef& o : OptionTable())
+            if (strcmp(arg, o.name) == 0) option = &o;
+        if (!option) {
             fprintf(stderr, "orvex-camsim: unknown option %s (see --help)\n", arg);
             return 2;
         }
         const char* value = "";
-        if (spec->argument) {
+        if (option->argument) {
             if (i + 1 >= argc) {
                 fprintf(stderr, "orvex-camsim: %s needs a value\n", arg);
                 return 2;
             }
             value = argv[++i];
         }
-        if (!spec->set(options, value)) {
+        if (!option->set(options, value)) {
             fprintf(stderr, "orvex-camsim: bad value for %s: %s\n", arg, value);
             return 2;
         }
