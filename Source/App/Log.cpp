@@ -34,6 +34,24 @@ void ProcessMutexLock(void*, bool lock) {
 
 }  // namespace
 
+namespace {
+
+// One whole line on one sink, flushed at once; called under the log lock.
+void WriteLine_locked(FILE* sink, const char* timeFormat, const struct tm& local, const char* levelName,
+                      const char* format, va_list args) {
+    char timeText[32];
+    strftime(timeText, sizeof timeText, timeFormat, &local);
+    va_list copy;
+    va_copy(copy, args);
+    fprintf(sink, "%s %-5s: ", timeText, levelName);
+    vfprintf(sink, format, copy);
+    fputc('\n', sink);
+    fflush(sink);
+    va_end(copy);
+}
+
+}  // namespace
+
 void LogSetLock(LogLockFn fn, void* user) {
     lockFn = fn;
     lockUser = user;
@@ -54,28 +72,8 @@ void LogWriteV(int level, const char* /*source*/, int /*line*/, const char* form
     struct tm local {};
     localtime_r(&now, &local);
 
-    if (stderrEnabled) {
-        char shortTime[16];
-        strftime(shortTime, sizeof shortTime, "%H:%M:%S", &local);
-        va_list copy;
-        va_copy(copy, args);
-        fprintf(stderr, "%s %-5s: ", shortTime, levelName);
-        vfprintf(stderr, format, copy);
-        fputc('\n', stderr);
-        fflush(stderr);
-        va_end(copy);
-    }
-    if (fileSink) {
-        char longTime[32];
-        strftime(longTime, sizeof longTime, "%Y-%m-%d %H:%M:%S", &local);
-        va_list copy;
-        va_copy(copy, args);
-        fprintf(fileSink, "%s %-5s: ", longTime, levelName);
-        vfprintf(fileSink, format, copy);
-        fputc('\n', fileSink);
-        fflush(fileSink);
-        va_end(copy);
-    }
+    if (stderrEnabled) WriteLine_locked(stderr, "%H:%M:%S", local, levelName, format, args);
+    if (fileSink) WriteLine_locked(fileSink, "%Y-%m-%d %H:%M:%S", local, levelName, format, args);
 
     if (lockFn) lockFn(lockUser, false);
 }
