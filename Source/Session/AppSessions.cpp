@@ -52,10 +52,9 @@ void ReadSessionData(AppState& app) {
     FrameHooks& hooks = Hooks();
     hooks.saveQueuedSnapshots = [](AppState&) { SavePendingSnapshots(SnapshotQueue(), Sessions()); };
     hooks.sampleParameters = [](AppState&) { SampleCameras(Sessions().data, Sessions().SessionTimeNow()); };
-    hooks.freeStorageBytes = []() -> int64_t {
-        // The folder may have changed since the last check ("Change Save Location").
-        TheStorageMonitor().SetFolder(Sessions().StorageFolder().Text());
-        return TheStorageMonitor().FreeBytes();
+    hooks.checkStorage = [](AppState&, float dtSeconds) {
+        static LowStorageWatchdog watchdog;
+        watchdog.Step(dtSeconds, Recording(), TheStorageMonitor());
     };
     hooks.emergencyStop = [](AppState&) { EmergencyStop(Recording()); };
     store.RefreshSessions();

@@ -42,7 +42,6 @@ int64_t MonotonicUs() {
 struct FrameClock {
     int64_t frameStart_us = 0;
     double samplerAccumulator = 0;  // seconds
-    double storageAccumulator = 0;  // seconds
 };
 FrameClock g_clock;  // UI thread
 
@@ -124,18 +123,10 @@ void ApplyScaleChange(AppState& app) {
 }
 
 void StorageCheck(AppState& app, double dtSeconds) {
-    g_clock.storageAccumulator += dtSeconds;
-    if (g_clock.storageAccumulator < 0) return;
-    g_clock.storageAccumulator -= 1.0;
-    const bool recording = AnySlotRecording(app);
-    const int64_t freeBytes = Hooks().freeStorageBytes ? Hooks().freeStorageBytes() : -1;
-    // The unknown count (-1, all bits set) read unsigned is never low.
-    if (uint64_t(freeBytes) < 50000000ULL) {
-        if (recording) PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
-        LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop - storage space low");
-        if (Hooks().emergencyStop) Hooks().emergencyStop(app);
-    }
-    if (recording) SDL_DisableScreenSaver();
+    // The watchdog (sessions) keeps its own one-second accumulator and holds
+    // the free-space lock while it stops the recordings.
+    if (Hooks().checkStorage) Hooks().checkStorage(app, float(dtSeconds));
+    if (AnySlotRecording(app)) SDL_DisableScreenSaver();
 }
 
 }  // namespace
