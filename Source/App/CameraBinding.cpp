@@ -73,7 +73,35 @@ bool StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::
     return true;
 }
 
+// True once the crawler has reported an axis: an item range or a position.
+bool CrawlerReportsAxis() {
+    std::lock_guard<std::mutex> guard(scanLinkLock);
+    for (int axis = 0; axis < kScanLinkAxes; ++axis) {
+        const ScanLinkValue& p = scanLinkState.axisPosition[axis];
+        if (scanLinkState.axisItems[axis].count > 0 || p.raw != 0 || p.divisor != 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+AxisLabels RebuildAxisLabels(const Settings& settings) {
+    AxisLabels labels{{"Scan", "Crawler"}, {"Index", "Raster"}};
+    if (!settings.AxisLabelX.empty()) labels.x.push_back(settings.AxisLabelX);
+    if (!settings.AxisLabelY.empty()) labels.y.push_back(settings.AxisLabelY);
+    return labels;
+}
+
+bool SelectAxisLabels(Settings& settings, bool crawlerHasAxis, std::string* labelX, std::string* labelY) {
+    const AxisLabels labels = RebuildAxisLabels(settings);
+    if (!crawlerHasAxis) return false;
+    const int lastX = int(labels.x.size()) - 1, lastY = int(labels.y.size()) - 1;
+    settings.AxisSelectX = settings.AxisSelectX < 0 ? 0 : (settings.AxisSelectX > lastX ? lastX : settings.AxisSelectX);
+    settings.AxisSelectY = settings.AxisSelectY < 0 ? 0 : (settings.AxisSelectY > lastY ? lastY : settings.AxisSelectY);
+    *labelX = labels.x[size_t(settings.AxisSelectX)];
+    *labelY = labels.y[size_t(settings.AxisSelectY)];
+    return true;
+}
 
 picam::ParamGroup& SlotParamBlock(const AppState& app, const AV::CameraSlot* slot) {
     return g_slotParams[SlotIndex(app, slot)];
@@ -108,8 +136,14 @@ void BindCameras(AppState& app) {
             }
             AnnotationText(app, service.Get(), ch, slot);
         }
+        std::string labelX, labelY;
+        const bool overlay = SelectAxisLabels(app.settings, CrawlerReportsAxis(), &labelX, &labelY);
         {
             std::lock_guard<std::mutex> guard(service->tableLock);
+            if (overlay) {
+                service->SetMessageValue(0, picam::AxisLabel, labelX.c_str());
+                service->SetMessageValue(1, picam::AxisLabel, labelY.c_str());
+            }
             service->PackChanges();
         }
     }

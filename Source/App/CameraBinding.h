@@ -27,6 +27,20 @@ picam::ParamGroup& SlotParamBlock(const AppState& app, const AV::CameraSlot* slo
 
 // Frame step 4: rebuilds app.activeSlots.
 void BindCameras(AppState& app);
+
+// The crawler axis label lists: axis 0 offers "Scan" and "Crawler", axis 1
+// "Index" and "Raster"; a non-empty custom label (AxisLabelX / AxisLabelY)
+// is a third entry.
+struct AxisLabels {
+    std::vector<std::string> x;
+    std::vector<std::string> y;
+};
+struct Settings;
+AxisLabels RebuildAxisLabels(const Settings& settings);
+// Binding step 4: with at least one axis reported by the crawler, clamps the
+// selections to the lists and returns the labels the cameras overlay
+// (message 4 of group 0 and 1). False when the crawler reports no axis.
+bool SelectAxisLabels(Settings& settings, bool crawlerHasAxis, std::string* labelX, std::string* labelY);
 // Frame step 5: every active slot keeps its view position when it is in
 // range and free, else takes the lowest free one.
 void AssignViewPositions(AppState& app);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "App/CameraBinding.h"
+#include "App/Settings.h"
 #include "App/Gui/Frame.h"
 #include "Platform/GraphicsGL/GCGL.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
@@ -187,6 +188,45 @@ TEST(CameraBinding, AnnotationText) {
     const std::string longCaption(300, 'A');
     const std::string text = ComposeAnnotation(true, longCaption.c_str(), 3, 2, 1, afternoon, session);
     EXPECT_EQ(text.size(), 255u);
+}
+
+// ---- crawler axis labels -------------------------------------------------------------------
+
+TEST(Binding, AxisLabelsFollowTheCustomNamesAndClampedSelections) {
+    struct Case {
+        const char* name;
+        const char* customX;
+        const char* customY;
+        int selectX, selectY;
+        bool crawler;
+        bool overlay;
+        const char* labelX;
+        const char* labelY;
+        int clampedX, clampedY;
+    } cases[] = {
+        {"defaults", "", "", 0, 0, true, true, "Scan", "Index", 0, 0},
+        {"second entries", "", "", 1, 1, true, true, "Crawler", "Raster", 1, 1},
+        {"custom third entry", "Pipe A", "Lateral", 2, 2, true, true, "Pipe A", "Lateral", 2, 2},
+        {"cleared custom name clamps back", "", "", 2, 2, true, true, "Crawler", "Raster", 1, 1},
+        {"negative selection", "", "", -4, -1, true, true, "Scan", "Index", 0, 0},
+        {"no crawler leaves selections alone", "", "", 7, -3, false, false, "", "", 7, -3},
+    };
+    for (const Case& c : cases) {
+        Settings settings;
+        settings.AxisLabelX = c.customX;
+        settings.AxisLabelY = c.customY;
+        settings.AxisSelectX = c.selectX;
+        settings.AxisSelectY = c.selectY;
+        const AxisLabels lists = RebuildAxisLabels(settings);
+        EXPECT_EQ(lists.x.size(), c.customX[0] ? 3u : 2u) << c.name;
+        EXPECT_EQ(lists.y.size(), c.customY[0] ? 3u : 2u) << c.name;
+        std::string x, y;
+        EXPECT_EQ(SelectAxisLabels(settings, c.crawler, &x, &y), c.overlay) << c.name;
+        EXPECT_EQ(x, c.labelX) << c.name;
+        EXPECT_EQ(y, c.labelY) << c.name;
+        EXPECT_EQ(settings.AxisSelectX, c.clampedX) << c.name;
+        EXPECT_EQ(settings.AxisSelectY, c.clampedY) << c.name;
+    }
 }
 
 // ---- style, fonts, widgets -------------------------------------------------------------------
