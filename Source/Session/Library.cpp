@@ -44,6 +44,10 @@ std::vector<Session> ScanNames(const std::vector<std::string>& names) {
     MediaEntry entry;
     for (const std::string& name : names) {
         if (!ParseMediaFileName(name, &sessionName, &entry)) continue;
+        // A name with nothing (or only spaces) before its time is foreign: an
+        // empty session name reads as "no session loaded" in the store, and
+        // its data file name would not parse back.
+        if (sessionName.empty()) continue;
         auto found = index.find(sessionName);
         size_t i;
         if (found == index.end()) {

@@ -148,10 +148,15 @@ private:
 // Smallest byte count of one camera block with at least one record: id, G,
 // and per group R (R may be 0).
 constexpr size_t kMinCameraBlock_bytes = 4 + 4 + 2 * 4;
+// Every history costs two whole parameter groups (about 130 KB) however few
+// records its block holds, and a 16-byte block compresses to almost nothing:
+// without a limit a small hostile file could ask for terabytes. A session
+// holds the few camera units connected during one job.
+constexpr uint32_t kMaxCameras = 1024;
 
 bool ReadCameras(PayloadReader& in, SessionData* data) {
     uint32_t cameraCount;
-    if (!in.U32(&cameraCount)) return false;
+    if (!in.U32(&cameraCount) || cameraCount > kMaxCameras) return false;
     for (uint32_t c = 0; c < cameraCount; ++c) {
         // Checked before each history is allocated, so a huge count costs nothing.
         if (in.Left() < kMinCameraBlock_bytes) return false;

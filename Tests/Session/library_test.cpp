@@ -20,7 +20,8 @@ TEST(Library, ScanOrderAndSorting) {
     const std::vector<std::string> names = {
         ".", "..", "notes.md", "B-00.00.10.000-V-1-0.mkv", "A-00.00.02.000-P-1-0.jpg",
         "B-00.00.00.000-D-0-0.qsd", "A-00.00.10.000-V-1-1.mkv", "B-00.00.02.000-P-1-0.jpg",
-        "A-00.00.00.000-D-0-0.qsd", "Junk-00.00.01-P-1-0.jpg"};
+        "A-00.00.00.000-D-0-0.qsd", "Junk-00.00.01-P-1-0.jpg", " -00.00.03.000-P-1-0.jpg",
+        "--00.00.00.000-D-0-0.qsd"};
     const std::vector<Session> s = ScanNames(names);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].name, "B");

@@ -258,6 +258,33 @@ TEST_F(SessionFileTest, DamagedFilesGiveTheDecompressAlertAndAnEmptyHistory) {
     SessionData out;
     LoadSessionData(dir.AsPath(), "J", &out);
     EXPECT_EQ(TakeAlerts().size(), 1u);
+    // Camera blocks with no records cost 16 bytes each but a whole history in
+    // memory: a count past any real session is refused before allocating.
+    for (const uint32_t cameras : {1024u, 1025u}) {
+        std::vector<uint8_t> many = {0x00, 0x0F, 0x42, 0x4D, 0x01};
+        auto put = [&](uint32_t v) {
+            for (int i = 0; i < 4; ++i) many.push_back(static_cast<uint8_t>(v >> (24 - 8 * i)));
+        };
+        put(cameras);
+        for (uint32_t c = 0; c < cameras; ++c) {
+            put(c);
+            put(2);
+            put(0);
+            put(0);
+        }
+        put(4);
+        for (int i = 0; i < 4; ++i) put(0);
+        writeFile(many, static_cast<uint32_t>(many.size()));
+        LoadSessionData(dir.AsPath(), "J", &out);
+        if (cameras == 1024u) {
+            EXPECT_EQ(out.cameras.size(), 1024u);
+            EXPECT_TRUE(TakeAlerts().empty());
+        } else {
+            EXPECT_TRUE(out.cameras.empty());
+            EXPECT_EQ(TakeAlerts().size(), 1u);
+        }
+    }
+    out.Reset();
     // Another version byte: empty, silent.
     std::vector<uint8_t> v2 = good;
     v2[4] = 2;
