@@ -92,7 +92,8 @@ int IORead(void* opaque, uint8_t* buffer, int size) {
         input->bufferedLength = length;
         // Flags do not steer the byte stream; they only tell the gatherer
         // whether the bytes handed to the demuxer ended on a unit boundary.
-        if (length > 0) input->atUnitBoundary = (flags & kFragmentEndsUnit) && !(flags & kFragmentDrop);
+        // A dropped fragment ends the unit it belonged to, like the last one.
+        if (length > 0) input->atUnitBoundary = (flags & (kFragmentEndsUnit | kFragmentDrop)) != 0;
     }
 }
 

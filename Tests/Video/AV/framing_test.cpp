@@ -191,4 +191,15 @@ TEST_F(Framing, GatheringAfterCallbackStartsAtUnitBoundary) {
     EXPECT_EQ(0, memcmp(input_->packetBuffer, kD.data(), kD.size()));
 }
 
+// A dropped fragment (0x20) ends its unit: when the callback stopped right
+// after one, the next unit is gathered whole, not skipped.
+TEST_F(Framing, GatheringAfterCallbackStoppedAtDroppedFragment) {
+    Send(Cat({Fragment(0, kB), Fragment(0x20, kA), Fragment(0x04, kD)}), false);
+    uint8_t out[8];
+    ASSERT_EQ(AV::IORead(input_.get(), out, 8), 8);
+    EXPECT_TRUE(input_->atUnitBoundary);
+    ASSERT_EQ(AV::ReadAccessUnit_locked(input_.get()), 11);
+    EXPECT_EQ(0, memcmp(input_->packetBuffer, kD.data(), kD.size()));
+}
+
 }  // namespace
