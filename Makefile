@@ -53,7 +53,9 @@ test-tsan: tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/Tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -L threaded --output-on-failure --stop-on-failure -j $(JOBS)
 
-demo: deps build
+# The build runs after the install step also under make -j.
+demo: deps
+	$(MAKE) build
 	tools/run-demo $(BUILD)
 
 clean:

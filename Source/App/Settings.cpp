@@ -354,11 +354,14 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     const bool backedUp = platform::CopyFile(settingsPath, backupPath);
     if (!backedUp) LogCopyFailure(settingsPath, backupPath);
 
-    // The atomic write leaves the old file untouched when it fails; the
-    // restore below is kept for its log line and must never put an older
-    // backup (left by an earlier failed save) over the current file.
+    // A failed atomic write never touched the settings file, so with this
+    // save's backup in place the old text is already where it belongs:
+    // copying the backup back would rewrite the file in place, the very
+    // moment a crash must never find. Without a backup of this save there is
+    // nothing to restore from (an older one, left by an earlier failed save,
+    // must never go over the current file): the restore fails and is logged.
     const bool written = WriteFileAtomically(dataFolder, settingsPath, text);
-    if (!written && !(backedUp && platform::CopyFile(backupPath, settingsPath))) {
+    if (!written && !backedUp) {
         LogCopyFailure(backupPath, settingsPath);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -343,10 +344,17 @@ TEST_F(SettingsFile, FailedWriteKeepsOldFile) {
     const std::string old = "[Layout]\r\nWindowWidth=640\r\n";
     WriteText(Ini(), old);
     ASSERT_EQ(mkdir(dir_.File("settings.ini.tmp").c_str(), 0700), 0);
+    // The old file is never rewritten in place (a crash then could leave it
+    // cut short): its modification time stays where it was.
+    const timespec longAgo[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Ini().c_str(), longAgo, 0), 0);
     Settings s;
     s.WindowWidth = 1200;
     EXPECT_FALSE(WriteSettings(s, dir_.AsPath()));
     EXPECT_EQ(ReadText(Ini()), old);
+    struct stat st {};
+    ASSERT_EQ(stat(Ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
     EXPECT_FALSE(Exists(Backup()));
     EXPECT_EQ(LogText().find("ERROR"), std::string::npos);
 }
@@ -366,6 +374,19 @@ TEST_F(SettingsFile, DataFolderThatIsAFileLogsBothCopies) {
     EXPECT_LT(first, second);
     EXPECT_EQ(log.find("Could not delete"), std::string::npos);
     EXPECT_EQ(ReadText(notAFolder), "x");
+}
+
+TEST_F(SettingsFile, SettingsFileThatIsADeviceIsReplacedNotCopied) {
+    // The backup copy of an endless device would never end; it is refused
+    // (logged) and the new text takes the link's place.
+    ASSERT_EQ(symlink("/dev/zero", Ini().c_str()), 0);
+    Settings s;
+    s.WindowWidth = 1200;
+    EXPECT_TRUE(WriteSettings(s, dir_.AsPath()));
+    EXPECT_EQ(ReadText(Ini()), FormatSettingsText(s));
+    EXPECT_FALSE(Exists(Backup()));
+    EXPECT_NE(LogText().find("ERROR: Platform_Linux - Could not copy from " + Ini() + " to " + Backup() + "\n"),
+              std::string::npos);
 }
 
 TEST_F(SettingsFile, SaveRunsTheRecentConfigHookFirst) {

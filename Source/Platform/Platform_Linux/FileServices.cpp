@@ -137,10 +137,15 @@ private:
 
 bool CopyFileWithProgress(const Path& source, const Path& destination, bool largeFile, const CopyProgressFn& progress) {
     if (source.Empty() || destination.Empty()) return false;
-    FileDescriptor in(open(source.CStr(), O_RDONLY | O_CLOEXEC));
+    // Regular files only: a device such as /dev/zero never ends and would
+    // fill the destination's disk; O_NONBLOCK keeps the open of a FIFO from
+    // waiting for a writer and is cleared once the source is known to be a
+    // regular file.
+    FileDescriptor in(open(source.CStr(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (in.Get() < 0) return false;
     struct stat srcStat {};
-    if (fstat(in.Get(), &srcStat) != 0 || S_ISDIR(srcStat.st_mode)) return false;
+    if (fstat(in.Get(), &srcStat) != 0 || !S_ISREG(srcStat.st_mode)) return false;
+    fcntl(in.Get(), F_SETFL, fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
 
     // Copying a file onto itself would truncate it before reading.
     struct stat dstStat {};

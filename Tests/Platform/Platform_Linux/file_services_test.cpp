@@ -218,6 +218,30 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyCase{"stop_after_first_block", 9 * MiB, true, 1, false, {0, 4 * MiB}}),
     [](const ::testing::TestParamInfo<CopyCase>& info) { return std::string(info.param.name); });
 
+TEST_F(FileServices, CopyTakesRegularFilesOnly) {
+    // A device never ends (the copy would fill the disk) and a FIFO would
+    // block its reader: neither is copied, and no destination is made.
+    int calls = 0;
+    const auto stopLate = [&](uint64_t, uint64_t copied) {
+        ++calls;
+        return copied >= 8 * MiB ? CopyProgress::Stop : CopyProgress::Continue;
+    };
+    EXPECT_FALSE(CopyFileWithProgress(Path("/dev/zero"), At("zero"), false, stopLate));
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(Exists(dir_.File("zero")));
+    ASSERT_EQ(symlink("/dev/zero", dir_.File("link").c_str()), 0);
+    EXPECT_FALSE(CopyFile(At("link"), At("fromlink")));
+    EXPECT_FALSE(Exists(dir_.File("fromlink")));
+    ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(CopyFile(At("fifo"), At("fromfifo")));
+    EXPECT_FALSE(Exists(dir_.File("fromfifo")));
+    // a link to a regular file still copies its content
+    WriteText(dir_.File("real"), "content");
+    ASSERT_EQ(symlink(dir_.File("real").c_str(), dir_.File("reallink").c_str()), 0);
+    EXPECT_TRUE(CopyFile(At("reallink"), At("copy")));
+    EXPECT_EQ(ReadText(dir_.File("copy")), "content");
+}
+
 TEST_F(FileServices, FreeSpaceMatchesStatvfs) {
     uint64_t bytes = 0;
     ASSERT_TRUE(FreeSpace(dir_.AsPath(), &bytes));
