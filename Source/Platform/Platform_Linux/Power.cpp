@@ -87,9 +87,14 @@ void Power::SleepHandled() {
 
 void Power::HoldAwake(bool recording) {
     if (recording) {
-        TakeInhibitor("sleep:idle", "block", &awakeFd_);
-    } else if (awakeFd_ >= 0) {
-        close(awakeFd_);
+        // One request per recording: the main loop calls this every pass, and
+        // a refused inhibitor must not turn into a bus call and a log line
+        // per pass.
+        if (awakeFd_ < 0 && !awakeRequested_) TakeInhibitor("sleep:idle", "block", &awakeFd_);
+        awakeRequested_ = true;
+    } else {
+        awakeRequested_ = false;
+        if (awakeFd_ >= 0) close(awakeFd_);
         awakeFd_ = -1;
     }
 }

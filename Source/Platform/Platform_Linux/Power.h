@@ -24,7 +24,8 @@ public:
     bool Poll();
     // The recordings are stopped: release the delay inhibitor.
     void SleepHandled();
-    // Holds or releases the idle/sleep block inhibitor.
+    // Holds or releases the idle/sleep block inhibitor; asked for once per
+    // recording (the first call with true after one with false).
     void HoldAwake(bool recording);
     void Stop();
 
@@ -37,6 +38,7 @@ private:
     struct sd_bus_slot* signalSlot_ = nullptr;
     int delayFd_ = -1;   // "sleep" delay inhibitor
     int awakeFd_ = -1;   // "sleep:idle" block inhibitor while recording
+    bool awakeRequested_ = false;  // asked for it during the current recording
     int sleepEvents_ = 0;  // written by the signal callback inside Poll
     bool loggedNoBus_ = false;
 };
