@@ -16,6 +16,22 @@ extern "C" {
 
 // ---- store basics -------------------------------------------------------------------
 
+namespace {
+
+// The session clock never goes past a million hours: a name with more hours
+// no longer parses back, and a time read from a damaged data file (NaN, a
+// negative or astronomically large sample time) must neither overflow the
+// conversion nor name every later recording so that the library never lists it.
+constexpr double kMaxSessionTime_s = 1000000.0 * 3600.0;
+
+int64_t SessionMicros(double seconds) {
+    if (!(seconds > 0)) return 0;  // NaN and negatives included
+    if (seconds > kMaxSessionTime_s) seconds = kMaxSessionTime_s;
+    return static_cast<int64_t>(seconds * 1000000.0);
+}
+
+}  // namespace
+
 int CountViewable(const std::vector<MediaEntry>& media) {
     int n = 0;
     for (const MediaEntry& e : media)
@@ -142,14 +158,14 @@ void SessionStore::RefreshSessions() {
     RepairSelection(prevViewable);
 
     if (count > 0 && !sessions[currentIndex].media.empty()) {
-        if (changed) base_ = static_cast<int64_t>(LatestSampleTime(data) * 1000000.0);
+        if (changed) base_ = SessionMicros(LatestSampleTime(data));
         for (const MediaEntry& e : sessions[currentIndex].media) {
             const Path path = MediaPath(currentIndex, e);
             MediaInfo& info = MediaInfoFor(path.Text());
             RefreshMediaInfo(currentIndex, e, &info);
             if (changed) {
-                const int64_t end = e.time + static_cast<int64_t>(info.duration * 1000000.0);
-                if (end >= base_) base_ = end;
+                const int64_t end = e.time + (info.duration < 0 ? -1000000 : SessionMicros(info.duration));
+                if (end >= base_) base_ = std::min<int64_t>(end, SessionMicros(kMaxSessionTime_s));
             }
         }
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -118,6 +119,34 @@ TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
     elapsed = 123;
     store.RefreshSessions();
     EXPECT_EQ(elapsed, 123);
+}
+
+TEST_F(SessionStoreTest, DamagedHistoryTimesNeverPushTheClockPastNamesThatParse) {
+    // Sample times no real session reaches (a damaged or hostile data file):
+    // the clock stays where new media names still parse back.
+    struct Case {
+        double lastSample;
+        int64_t base;
+    };
+    const Case cases[] = {
+        {9.0e12, 3600000000LL * 1000000},  // about 2.5 million hours: clamped to a million
+        {1.0e300, 3600000000LL * 1000000},
+        {std::nan(""), 0},
+        {-50.0, 0},
+    };
+    for (const Case& c : cases) {
+        WriteHistory("Job", c.lastSample, 5);
+        store.currentName.clear();
+        store.currentIndex = -1;
+        store.RefreshSessions();
+        ASSERT_EQ(store.CurrentSession().name, "Job");
+        EXPECT_EQ(base, c.base) << c.lastSample;
+        MediaEntry video{MediaType::Video, store.SessionTimeNow(), 5, 0};
+        std::string session;
+        MediaEntry back;
+        EXPECT_TRUE(ParseMediaFileName(MediaFileName("Job", video), &session, &back)) << c.lastSample;
+        EXPECT_EQ(back, video);
+    }
 }
 
 TEST_F(SessionStoreTest, OpenMediaHandsTheFileAndItsCameraHistoryToThePlayer) {
