@@ -313,13 +313,22 @@ std::string DocumentsFromUserDirs(const std::string& text, const std::string& ho
         if (!closed) continue;
         if (value.compare(0, 5, "$HOME") == 0 && (value.size() == 5 || value[5] == '/')) {
             if (home.empty()) continue;
-            value = home + value.substr(5);
+            // without the home's trailing '/', so that a home of "/" adds no "//"
+            value = home.substr(0, home.find_last_not_of('/') + 1) + value.substr(5);
         } else if (value.empty() || value[0] != '/') {
             continue;
         }
         found = value;  // a later line overrides an earlier one, as in the shell
     }
     return found;
+}
+
+// An absolute folder joined with `rest`, joined as text: a Path cannot hold
+// the root folder alone (its trailing separator is dropped, "/" becomes
+// empty), so a home of "/" would otherwise give a relative path.
+Path UnderFolder(std::string folder, const char* rest) {
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    return Path(folder + "/" + rest);
 }
 
 }  // namespace
@@ -330,23 +339,18 @@ Path LocalAppDataFolder() {
     if (xdg && xdg[0] == '/') return Path(xdg);
     const std::string home = HomeFolder();
     if (home.empty()) return Path();
-    Path p(home);
-    p.Append(".local/share");
-    return p;
+    return UnderFolder(home, ".local/share");
 }
 
 Path DocumentsFolder() {
     const std::string home = HomeFolder();
     Path config;
     const char* xdgConfig = getenv("XDG_CONFIG_HOME");
-    if (xdgConfig && xdgConfig[0] == '/') {
-        config.Append(xdgConfig);
-    } else if (!home.empty()) {
-        config.Append(home);
-        config.Append(".config");
-    }
+    if (xdgConfig && xdgConfig[0] == '/')
+        config = UnderFolder(xdgConfig, "user-dirs.dirs");
+    else if (!home.empty())
+        config = UnderFolder(home, ".config/user-dirs.dirs");
     if (!config.Empty()) {
-        config.Append("user-dirs.dirs");
         std::vector<uint8_t> bytes;
         if (ReadWholeFile(config, &bytes)) {
             const std::string documents =
@@ -355,9 +359,7 @@ Path DocumentsFolder() {
         }
     }
     if (home.empty()) return Path();
-    Path p(home);
-    p.Append("Documents");
-    return p;
+    return UnderFolder(home, "Documents");
 }
 
 // ---- volume label --------------------------------------------------------------------

@@ -269,6 +269,18 @@ TEST(KnownFolders, LocalAppData) {
         ScopedEnv home("HOME", "/home/tester");
         EXPECT_EQ(LocalAppDataFolder().Text(), "/home/tester/.local/share");
     }
+    {
+        // a home of "/" (service accounts) still gives absolute folders
+        ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+        ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+        ScopedEnv home("HOME", "/");
+        EXPECT_EQ(LocalAppDataFolder().Text(), "/.local/share");
+        EXPECT_EQ(DocumentsFolder().Text(), "/Documents");
+        TempFolder dirs;
+        WriteText(dirs.File("user-dirs.dirs"), "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+        ScopedEnv xdgConfig("XDG_CONFIG_HOME", dirs.Dir().c_str());
+        EXPECT_EQ(DocumentsFolder().Text(), "/Docs");
+    }
 }
 
 TEST(KnownFolders, Documents) {
