@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "App/Log.h"
+#include "App/Text.h"
 #include "Session/Library.h"
 #include "Session/SessionFile.h"
 #include "Video/AV/CameraSlot.h"
@@ -47,7 +48,11 @@ const Session& SessionStore::CurrentSession() const {
     return defaultSession;
 }
 
-int SessionStore::FindOrCreateSession(const std::string& name) {
+int SessionStore::FindOrCreateSession(const std::string& requested) {
+    // The folder scan trims the name it reads back from a file name, so a
+    // name with surrounding spaces would come back as another session and its
+    // data file would never be loaded again: the spaces are dropped here.
+    const std::string name = TrimUnicodeSpace(requested);
     for (size_t i = 0; i < sessions.size(); ++i)
         if (sessions[i].name == name) return static_cast<int>(i);
     if (!IsAcceptableSessionName(name)) {

@@ -48,8 +48,8 @@ public:
     const Session& CurrentSession() const;
     // Index of the session with exactly this name, or a new one whose data
     // file is written now. -1 (nothing created) for a name that could not be a
-    // file name.
-    int FindOrCreateSession(const std::string& name);
+    // file name. Surrounding spaces are dropped, as the folder scan drops them.
+    int FindOrCreateSession(const std::string& requested);
     void RefreshSessions();
     Path StorageFolder() const { return Path(settings_.SessionDirectory); }
     Path MediaPath(int sessionIndex, const MediaEntry& entry) const;

@@ -86,8 +86,19 @@ TEST_F(SessionStoreTest, CreatingSessionsAndTheStartUpChoice) {
     EXPECT_TRUE(platform::GetFileInfo(Path(dir.File("Job 7-00.00.00.000-D-0-0.qsd")), nullptr));
     EXPECT_EQ(store.FindOrCreateSession("../evil"), -1);
     EXPECT_EQ(store.FindOrCreateSession(""), -1);
+    EXPECT_EQ(store.FindOrCreateSession("   "), -1);
+    // Surrounding spaces would not survive the scan: the same session, no second data file.
+    EXPECT_EQ(store.FindOrCreateSession(" Job 7 "), created);
     EXPECT_EQ(store.sessions.size(), 3u);
     EXPECT_EQ(platform::ListFolder(dir.AsPath()).size(), 2u + 4u);
+    const int spaced = store.FindOrCreateSession("Pier 4\t ");
+    ASSERT_EQ(spaced, 3);
+    EXPECT_EQ(store.sessions[3].name, "Pier 4");
+    store.currentIndex = spaced;
+    store.RefreshSessions();
+    EXPECT_EQ(store.CurrentSession().name, "Pier 4");
+    EXPECT_EQ(store.currentName, "Pier 4");
+    EXPECT_EQ(platform::ListFolder(dir.AsPath()).size(), 2u + 5u);
 }
 
 TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
