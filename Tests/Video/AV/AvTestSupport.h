@@ -113,6 +113,7 @@ struct FileSummary {
     bool opened = false;
     std::string codec;
     int width = 0, height = 0;
+    int codecPrivateBytes = 0;  // parameter sets stored in the container header
     int64_t duration_ms = -1;
     std::vector<int64_t> pts_ms;
     std::vector<bool> key;
@@ -123,6 +124,9 @@ inline FileSummary ReadFile(const std::string& path) {
     FileSummary s;
     AVFormatContext* ctx = nullptr;
     if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return s;
+    // Read before probing, which may fill it from the packets: other players
+    // need the parameter sets in the header.
+    if (ctx->nb_streams > 0) s.codecPrivateBytes = ctx->streams[0]->codecpar->extradata_size;
     s.opened = avformat_find_stream_info(ctx, nullptr) >= 0 && ctx->nb_streams == 1;
     if (s.opened) {
         AVStream* st = ctx->streams[0];

@@ -54,6 +54,7 @@ TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
     EXPECT_EQ(f.codec, "h264");
     EXPECT_EQ(f.width, 320);
     EXPECT_EQ(f.height, 240);
+    EXPECT_GT(f.codecPrivateBytes, 0);
     ASSERT_EQ(static_cast<int64_t>(f.pts_ms.size()), packets);
     EXPECT_TRUE(f.key[0]);
     EXPECT_EQ(f.pts_ms[0], 0);
