@@ -4,6 +4,8 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -49,6 +51,20 @@ double ScanLinkValueOf(const ScanLinkValue& value) {
 }
 
 const char* ScanLinkUnitText(int32_t units) { return units == kScanLinkUnitsMm ? "mm" : "in"; }
+
+double ScanLinkRoundedValue(const ScanLinkValue& value) {
+    const double hundredths = ScanLinkValueOf(value) * 100.0;
+    return std::trunc(hundredths + (hundredths < 0 ? -0.5 : 0.5)) / 100.0;
+}
+
+std::string ScanLinkPositionText(const ScanLinkValue& value, int32_t units) {
+    char text[64];
+    if (value.raw == 0 && value.divisor == 0)
+        snprintf(text, sizeof text, "-- %s", ScanLinkUnitText(units));
+    else
+        snprintf(text, sizeof text, "%0.2f %s", ScanLinkRoundedValue(value), ScanLinkUnitText(units));
+    return text;
+}
 
 void SetUnits_locked(int units) { scanLinkTx.QueueSetUnits_locked(units); }
 

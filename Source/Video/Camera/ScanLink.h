@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace picam {
 class Service;
@@ -59,6 +60,14 @@ extern ScanLinkState scanLinkState;  // guarded by scanLinkLock
 double ScanLinkValueOf(const ScanLinkValue& value);
 // "mm" for units 2, "in" otherwise.
 const char* ScanLinkUnitText(int32_t units);
+// The shown value at two decimals: value x 100, plus 0.5 toward its sign,
+// truncated, divided by 100 (so 1.125 shows 1.13 and -1.125 shows -1.13,
+// where printing alone would round the exact half to even).
+double ScanLinkRoundedValue(const ScanLinkValue& value);
+// An axis position as the crawler panels print it: "%0.2f %s" of the rounded
+// value with the unit text, or "-- %s" while nothing has arrived (raw and
+// divisor both 0).
+std::string ScanLinkPositionText(const ScanLinkValue& value, int32_t units);
 
 // ---- request builders (any thread) ---------------------------------------------
 // Each appends its records and finishes one message into the outgoing queue

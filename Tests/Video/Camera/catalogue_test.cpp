@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "App/Settings.h"
 #include "CameraTestUtil.h"
@@ -119,10 +120,70 @@ TEST(Catalogue, ShownValuesAndVersionTexts) {
     EXPECT_EQ(OptionPosition(iso, 200), -1);
 }
 
-TEST(Catalogue, PollSetsHoldTwentyEightAndEightIndices) {
-    EXPECT_EQ(std::size(kPollParamsBothGroups), 28u);
-    EXPECT_EQ(std::size(kPollParamsGroup0), 8u);
+TEST(Catalogue, PollSetsHoldExactlyTheListedIndices) {
+    const std::vector<int> group0(std::begin(kPollParamsGroup0), std::end(kPollParamsGroup0));
+    EXPECT_EQ(group0, (std::vector<int>{5, 6, 7, 8, 10, 17, 18, 19}));
+    const std::vector<int> both(std::begin(kPollParamsBothGroups), std::end(kPollParamsBothGroups));
+    EXPECT_EQ(both, (std::vector<int>{20, 21, 22, 23, 32, 36, 41, 42, 43, 44, 47, 48, 49, 50,
+                                      51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 74, 75, 76}));
     EXPECT_EQ(kFastPollParam, 23);
+}
+
+// Every entry of every label table, in order, exactly as the panels show it.
+TEST(Catalogue, EveryTableEntryInOrder) {
+    struct Table {
+        const char* name;
+        const char* const* table;
+        int count;
+        std::vector<std::string> expected;
+    } tables[] = {
+        {"AWB", kAwbNames, 11,
+         {"Off", "Auto", "Sun", "Cloud", "Shade", "Tungsten", "Fluorescent", "Incandescent", "Flash", "Horizon",
+          "Greyworld"}},
+        {"exposure", kExposureModeNames, 13,
+         {"Off", "Auto", "Night", "Night 2", "Backlight", "Spotlight", "Sports", "Snow", "Beach", "Very Long",
+          "Fixed FPS", "Antishake", "Fireworks"}},
+        {"metering", kMeteringNames, 4, {"Average", "Spot", "Backlit", "Matrix"}},
+        {"date", kDateFormatNames, 6, {"No Date", "MM/DD/YYYY", "DD-MM-YYYY", "YYYY-MM-DD", "DD.MM.YYYY", "YYYY.MM.DD"}},
+        {"time", kTimeFormatNames, 5, {"No Time", "24h:mm", "24h:mm:ss", "12h:mm", "12h:mm:ss"}},
+        {"encoder", kEncoderDisplayNames, 3, {"No Encoder", "[x,y]", "Labels [x,y]"}},
+        {"status", kStatusCodeNames, 11,
+         {"unknown", "ok", "timeout", "not connected", "not found", "no interface", "no comms", "no interface",
+          "no comms", "fatal", "sensor error"}},
+        {"profile", kH264ProfileNames, 3, {"Baseline", "Main", "High"}},
+        {"level", kH264LevelNames, 3, {"4.0", "4.1", "4.2"}},
+        {"rotation", kRotationLabels, 4, {"0", "90", "180", "270"}},
+    };
+    for (const Table& t : tables) {
+        ASSERT_EQ(static_cast<size_t>(t.count), t.expected.size()) << t.name;
+        for (int i = 0; i < t.count; ++i) EXPECT_EQ(std::string(t.table[i]), t.expected[i]) << t.name << " " << i;
+    }
+
+    const struct {
+        const char* label;
+        int32_t width, height, frameRate;
+    } resolutions[] = {{"16:9  1920 x 1080", 1920, 1080, 30},
+                       {"16:9  1640 x 922", 1640, 922, 30},
+                       {"16:9  1280 x 720", 1280, 720, 30},
+                       {" 4:3   1640 x 1232", 1640, 1232, 30},
+                       {" 4:3   640 x 480", 640, 480, 30}};
+    ASSERT_EQ(std::size(kResolutionPresets), std::size(resolutions));
+    for (size_t i = 0; i < std::size(resolutions); ++i) {
+        EXPECT_STREQ(kResolutionPresets[i].label, resolutions[i].label) << i;
+        EXPECT_EQ(kResolutionPresets[i].width, resolutions[i].width) << i;
+        EXPECT_EQ(kResolutionPresets[i].height, resolutions[i].height) << i;
+        EXPECT_EQ(kResolutionPresets[i].frameRate, resolutions[i].frameRate) << i;
+    }
+    const struct {
+        const char* label;
+        int32_t width, height;
+    } images[] = {{" 4:3   3280 x 2464 (full)", 3280, 2464}, {"16:9  3280 x 1844 (cropped)", 3280, 1844}};
+    ASSERT_EQ(std::size(kImageSizePresets), std::size(images));
+    for (size_t i = 0; i < std::size(images); ++i) {
+        EXPECT_STREQ(kImageSizePresets[i].label, images[i].label) << i;
+        EXPECT_EQ(kImageSizePresets[i].width, images[i].width) << i;
+        EXPECT_EQ(kImageSizePresets[i].height, images[i].height) << i;
+    }
 }
 
 // ---- saved slot configurations --------------------------------------------------------

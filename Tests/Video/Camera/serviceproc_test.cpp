@@ -1,6 +1,6 @@
-// ServiceProc against a scripted unit on loopback (127.0.10.50 - 59): the
-// first full read, the request cadence, and the replies that must end the
-// connection with their log lines.
+// ServiceProc against a scripted unit on loopback (127.0.10.50 - 59 and
+// 127.0.60.1): the first full read, the request cadence, and the replies that
+// must end the connection with their log lines.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -28,9 +28,17 @@ struct Request {
     Bytes body;
 };
 
+// An answer that makes the scripted unit close the connection instead of
+// replying (two bytes: never a frame of its own).
+const std::vector<uint8_t>& HangUp() {
+    static const std::vector<uint8_t> bytes = {0xDE, 0xAD};
+    return bytes;
+}
+
 // Accepts one connection on address:8008 and answers each request frame
 // with whatever `answer` returns (written raw: the test controls the length
-// prefix too). An empty answer leaves the request unanswered.
+// prefix too). An empty answer leaves the request unanswered; HangUp()
+// closes the connection.
 class ScriptedUnit {
 public:
     using Answer = std::function<Bytes(const Bytes& request, int number)>;
@@ -81,6 +89,7 @@ private:
                 requests_.push_back({cameratest::SecondsSince(start), body});
             }
             Bytes reply = answer_(body, n);
+            if (reply == HangUp()) break;
             if (!reply.empty() && send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) break;
         }
         std::lock_guard<std::mutex> lock(lock_);
@@ -182,6 +191,8 @@ TEST_F(ServiceProcTest, BadRepliesEndTheConnection) {
              return Bytes{0, 0, 0, 8, 0, 0, 1};
          },
          "ServiceProc | recv buffer error: "},
+        {"peer closed", "127.0.60.1", [](int n) { return n == 0 ? VersionReply() : HangUp(); },
+         "ServiceProc | recv size, server disconnected"},
         {"no answer", "127.0.10.54", [](int n) { return n == 0 ? VersionReply() : Bytes{}; },
          "ServiceProc | recv size error: Connection timed out"},
     };

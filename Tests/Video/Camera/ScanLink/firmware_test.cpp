@@ -8,9 +8,11 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "CameraSim/TcpServer.h"
 #include "CameraSim/Unit.h"
@@ -177,6 +179,9 @@ TEST_F(FirmwareSim, TransferOfARealPackageInstallsTheNewVersion) {
 TEST_F(FirmwareSim, LocalFailuresAndVerdicts) {
     StartUnit("127.0.31.2");
     WritePackage("b.pkg", 1000);
+    // Sparse: larger than any package is allowed to be, without the disk space.
+    Write("huge.pkg", "");
+    ASSERT_EQ(truncate(folder_.File("huge.pkg").c_str(), static_cast<off_t>(kMaxUpdatePackageBytes + 1)), 0);
     struct Case {
         const char* label;
         const char* list;  // nullptr: no update.ini
@@ -190,6 +195,8 @@ TEST_F(FirmwareSim, LocalFailuresAndVerdicts) {
          "UpdateService | firmware version exceeds client version (1002003)"},
         {"package missing", "1.9.0=missing.pkg\n", kUpdateInternalError,
          "UpdateService | failed to load update file 'missing.pkg'"},
+        {"package too large", "1.9.0=huge.pkg\n", kUpdateInternalError,
+         "UpdateService | failed to load update file 'huge.pkg'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -241,6 +248,56 @@ TEST_F(FirmwareSim, VerdictOfTheUnitIsPassedUp) {
     EXPECT_EQ(UpdateService(&service_), kUpdateCrcFailed);
     EXPECT_EQ(log_->Count("Firmware crc check failed"), 1);
     EXPECT_EQ(unit_->ServiceVersion(), V(1, 2, 3));
+}
+
+// Every verdict byte is passed up unchanged with its own log text; a unit
+// that takes the package and closes without a verdict gives 7, unlogged.
+TEST_F(FirmwareSim, EveryVerdictHasItsLogText) {
+    std::atomic<int> verdict{0};
+    camsim::TcpServer fake;
+    ASSERT_TRUE(fake.Start("127.0.60.2", 8006, "test-fake-fw", [&](int fd, const std::string&) {
+        const uint32_t version = htonl(V(1, 0, 0));
+        camsim::SendAllFd(fd, &version, 4);
+        uint8_t header[16];
+        if (!camsim::RecvAllFd(fd, header, sizeof header)) return;
+        uint32_t size = 0;
+        memcpy(&size, header + 8, 4);
+        std::vector<uint8_t> package(ntohl(size));
+        if (!camsim::RecvAllFd(fd, package.data(), package.size())) return;
+        if (verdict.load() >= 0) {
+            const uint8_t byte = static_cast<uint8_t>(verdict.load());
+            camsim::SendAllFd(fd, &byte, 1);
+        }
+        shutdown(fd, SHUT_RDWR);
+    }));
+    service_.SetHost("127.0.60.2");
+    WritePackage("b.pkg", 3000);
+    Write("update.ini", "1.3.0=b.pkg\n");
+    const struct {
+        int verdict;
+        const char* text;
+    } cases[] = {
+        {0, "Firmware updating to version 1003000 on restart"},
+        {1, "Firmware version is greater than 1003000"},
+        {2, "Firmware crc check failed"},
+        {3, "Firmware decrypt failed"},
+        {4, "Firmware authentication failed"},
+        {5, "Firmware update already queued. Restart service"},
+        {6, "Firmware update file could not be created"},
+        {7, "Firmware update failed due to internal error"},
+        {200, "Unknown error updating firmware"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.verdict);
+        verdict = c.verdict;
+        EXPECT_EQ(UpdateService(&service_), c.verdict);
+        EXPECT_EQ(log_->Count(c.text), 1);
+    }
+    verdict = -1;  // the package is taken, no verdict comes
+    EXPECT_EQ(UpdateService(&service_), kUpdateInternalError);
+    EXPECT_EQ(log_->Count("UpdateFirmware | version=1003000, size=3000"), 10);
+    for (const auto& c : cases) EXPECT_EQ(log_->Count(c.text), 1) << c.verdict;
+    fake.Stop();
 }
 
 TEST_F(FirmwareSim, UnitClosingMidTransferGivesSeven) {

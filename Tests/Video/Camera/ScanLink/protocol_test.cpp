@@ -466,3 +466,31 @@ TEST_F(ScanLinkReceive, FramingEdgeCases) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shown position of an axis: two decimals, half away from zero, the unit
+// text, and "--" until a position has arrived.
+TEST(ScanLinkShownPosition, TwoDecimalsHalfAwayFromZeroAndUnits) {
+    struct Case {
+        ScanLinkValue value;
+        int32_t units;
+        const char* text;
+    } cases[] = {
+        {{0, 0}, kScanLinkUnitsMm, "-- mm"},
+        {{0, 0}, kScanLinkUnitsInch, "-- in"},
+        {{0, kScanLinkDivisor}, kScanLinkUnitsMm, "0.00 mm"},  // a real zero position
+        {{73728, kScanLinkDivisor}, kScanLinkUnitsMm, "1.13 mm"},   // 1.125: the half goes up
+        {{-73728, kScanLinkDivisor}, kScanLinkUnitsMm, "-1.13 mm"},  // and away from zero below it
+        {{81920, kScanLinkDivisor}, kScanLinkUnitsInch, "1.25 in"},
+        {{65863, kScanLinkDivisor}, kScanLinkUnitsMm, "1.00 mm"},  // 1.00499...
+        {{12345, 0}, kScanLinkUnitsMm, "12345.00 mm"},           // no divisor: the raw value
+        {{static_cast<int64_t>(INT32_MIN), kScanLinkDivisor}, kScanLinkUnitsMm, "-32768.00 mm"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ScanLinkPositionText(c.value, c.units), c.text) << c.value.raw << "/" << c.value.divisor;
+    EXPECT_DOUBLE_EQ(ScanLinkRoundedValue({73728, kScanLinkDivisor}), 1.13);
+    EXPECT_DOUBLE_EQ(ScanLinkRoundedValue({-73728, kScanLinkDivisor}), -1.13);
+}
+
+}  // namespace
