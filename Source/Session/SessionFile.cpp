@@ -310,9 +310,13 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
 
     PostAlert("Session data could not be saved (file error): " + path.Text());
     if (!backup.Empty()) {
-        if (platform::CopyFile(backup, path)) {
+        // The new bytes went to a temporary file, so the old data file is
+        // still whole: copying the backup over it could only damage it (a
+        // copy that fails half-way removes its destination). The backup is
+        // moved back only when the data file itself has gone.
+        if (platform::GetFileInfo(path, nullptr)) {
             DeleteOrLog(backup);
-        } else {
+        } else if (std::rename(backup.CStr(), path.CStr()) != 0) {
             LogCopyFailure(backup, path);
         }
     }

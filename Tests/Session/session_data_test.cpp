@@ -303,6 +303,8 @@ TEST_F(SessionFileTest, FailedSaveKeepsThePreviousFileAndRemovesTheBackup) {
     ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", one));
     const std::string path = dir.File("J-00.00.00.000-D-0-0.qsd");
     const std::vector<uint8_t> before = ReadBytes(path);
+    struct stat statBefore {};
+    ASSERT_EQ(stat(path.c_str(), &statBefore), 0);
     // A folder where the temporary file would go makes the write fail, even for root.
     ASSERT_EQ(mkdir((path + "-saving").c_str(), 0700), 0);
     SessionData empty;
@@ -311,6 +313,12 @@ TEST_F(SessionFileTest, FailedSaveKeepsThePreviousFileAndRemovesTheBackup) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0], "Session data could not be saved (file error): " + path);
     EXPECT_EQ(ReadBytes(path), before);
+    // The old file was never rewritten: the backup is not copied back over it.
+    struct stat statAfter {};
+    ASSERT_EQ(stat(path.c_str(), &statAfter), 0);
+    EXPECT_EQ(statAfter.st_ino, statBefore.st_ino);
+    EXPECT_EQ(statAfter.st_mtim.tv_sec, statBefore.st_mtim.tv_sec);
+    EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
     EXPECT_FALSE(platform::GetFileInfo(Path(path + ".bk"), nullptr));
     SessionData back;
     LoadSessionData(dir.AsPath(), "J", &back);
