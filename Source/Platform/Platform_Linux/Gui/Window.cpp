@@ -178,10 +178,15 @@ void FitWindowToScale(SDL_Window* window, AppState& app) {
     SDL_GetWindowPosition(window, &current.x, &current.y);
     current.w = s.WindowWidth;
     current.h = s.WindowHeight;
-    input::ScreenRect work, virt;
-    DisplayAreas(&work, &virt);
-    const input::ScreenRect r = input::FitWindowForScale(current, app.UiScale, &work);
-    SDL_SetWindowPosition(window, r.x, r.y);
+    // The work area of the display the window is on (not the first display),
+    // so a window on another monitor is kept there; without one only the
+    // size changes.
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_Rect area{0, 0, 0, 0};
+    const bool haveWork = display >= 0 && SDL_GetDisplayUsableBounds(display, &area) == 0;
+    const input::ScreenRect work{area.x, area.y, area.w, area.h};
+    const input::ScreenRect r = input::FitWindowForScale(current, app.UiScale, haveWork ? &work : nullptr);
+    if (haveWork) SDL_SetWindowPosition(window, r.x, r.y);
     SDL_SetWindowSize(window, r.w, r.h);
 }
 
