@@ -162,6 +162,11 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
     const bool hasUi = ImGui::GetCurrentContext() != nullptr;
     switch (event.type) {
         case SDL_QUIT: return false;
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+            // The program takes no drops, but the dropped text is ours to free.
+            SDL_free(event.drop.file);
+            return true;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) return false;
             HandleWindowEvent(app, event.window);

@@ -151,6 +151,16 @@ TEST_F(UiFrames, EventsFeedTheUiAndTouchSynthesisedMouseIsIgnored) {
     gui::HandleEvent(app_, wheel);
     EXPECT_FLOAT_EQ(io.MouseWheel, 2);
 
+    // A file or text dropped on the window is released, drop after drop.
+    const int allocations = SDL_GetNumAllocations();
+    for (const Uint32 type : {Uint32(SDL_DROPFILE), Uint32(SDL_DROPTEXT)}) {
+        SDL_Event drop{};
+        drop.type = type;
+        drop.drop.file = SDL_strdup("/tmp/dropped file.mp4");
+        EXPECT_TRUE(gui::HandleEvent(app_, drop));
+    }
+    EXPECT_EQ(SDL_GetNumAllocations(), allocations) << "dropped names are freed";
+
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     EXPECT_FALSE(gui::HandleEvent(app_, quit)) << "the program ends";
