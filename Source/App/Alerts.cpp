@@ -10,6 +10,12 @@ std::deque<std::string> alertQueue;  // guarded by alertLock
 
 void PostAlert(std::string_view text) {
     std::lock_guard<std::mutex> lock(alertLock);
+    // Alerts wait until the user dismisses them one by one, so a failure that
+    // repeats (a save retried every refresh) must not pile up copies: a text
+    // already waiting, or on screen, is not queued again.
+    for (const std::string& waiting : alertQueue) {
+        if (waiting == text) return;
+    }
     alertQueue.emplace_back(text);
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+// A text that is already waiting (or shown) is not queued a second time.
 void PostAlert(std::string_view text);
 
 // UI thread: the oldest waiting alert, without removing it.

@@ -28,6 +28,22 @@ TEST(Alerts, QueueKeepsOrderAndCopies) {
     EXPECT_EQ(AlertCount(), 0u);
 }
 
+TEST(Alerts, RepeatedTextWaitsOnce) {
+    TakeAlerts();
+    // A failure that repeats while the user is away leaves one alert to dismiss.
+    for (int i = 0; i < 1000; ++i) {
+        PostAlert("Session data could not be saved (file error): /data/s.ovx");
+        PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
+    }
+    EXPECT_EQ(AlertCount(), 2u);
+    PopAlert();  // the first is dismissed: the same text may come again
+    PostAlert("Session data could not be saved (file error): /data/s.ovx");
+    const std::vector<std::string> all = TakeAlerts();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0], "Storage space is critically low. Recording stopped to ensure file integrity.");
+    EXPECT_EQ(all[1], "Session data could not be saved (file error): /data/s.ovx");
+}
+
 TEST(Alerts, PostFromManyThreads) {
     TakeAlerts();
     std::vector<std::thread> threads;
