@@ -358,7 +358,8 @@ TEST(SimProgram, HelpAndBadOptions) {
             EXPECT_NE(sim.Output().find(option), std::string::npos) << option;
     }
     for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"}, {"--channels", "3"},
-                                          {"--address", "camera"}, {"--reply-delay-ms"}, {"--camera-id", "0xZZ"}}) {
+                                          {"--address", "camera"}, {"--reply-delay-ms"}, {"--camera-id", "0xZZ"},
+                                          {"--replay-s", "inf"}, {"--replay-s", "1e9"}, {"--stall-after-s", "nan"}}) {
         SimProcess sim(bad);
         EXPECT_EQ(sim.Wait(), 2) << bad[0];
     }

@@ -2,6 +2,7 @@
 // SIGTERM. Every option of camsim::Options has one line in the option table
 // below; the table also produces --help.
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -62,12 +63,14 @@ Setter Unsigned(uint32_t Options::*field) {
     };
 }
 
-Setter Seconds(double Options::*field) {
+// Seconds are finite and at most `max_s` (a fault time of days is as good as
+// never; a replay buffer is held in memory, so it gets a tighter bound).
+Setter Seconds(double Options::*field, double max_s = 1e6) {
     return [=](Options& o, const char* t) {
         errno = 0;
         char* end = nullptr;
         double v = strtod(t, &end);
-        if (errno != 0 || end == t || *end != 0 || v != v) return false;
+        if (errno != 0 || end == t || *end != 0 || !std::isfinite(v) || v > max_s) return false;
         o.*field = v;
         return true;
     };
@@ -122,7 +125,7 @@ const std::vector<OptionDef>& OptionTable() {
          }},
         {"--video-pause-from-s", "S", "stop sending video from S seconds", Seconds(&Options::videoPauseFromS)},
         {"--video-pause-to-s", "S", "resume video at S seconds", Seconds(&Options::videoPauseToS)},
-        {"--replay-s", "S", "encode S seconds of video once, then replay them", Seconds(&Options::replayS)},
+        {"--replay-s", "S", "encode S seconds of video once, then replay them", Seconds(&Options::replayS, 120)},
         // Still capture (ports 8014/8015).
         {"--capture-delay-ms", "M", "stills wait M ms before sending", Int(&Options::captureDelayMs, 0, 600000)},
         {"--capture-fail", nullptr, "still connections close without a picture", Switch(&Options::captureFail, true)},
