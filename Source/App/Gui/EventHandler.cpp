@@ -85,6 +85,11 @@ void HandleWindowEvent(AppState& app, const SDL_WindowEvent& e) {
                 if (g_onDpiChange) g_onDpiChange(app);
             }
             break;
+        case SDL_WINDOWEVENT_HIT_TEST:
+            // A press on the caption or a frame edge: the system moves or
+            // sizes the window now, so no menu may hang in the air meanwhile.
+            CloseNonModalPopups();
+            break;
         case SDL_WINDOWEVENT_LEAVE:
             if (!AnyUiButtonDown()) ImGui::GetIO().MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
             break;

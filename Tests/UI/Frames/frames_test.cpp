@@ -108,6 +108,43 @@ TEST_F(UiFrames, AlertsShowInTurnUntilOkay) {
     EXPECT_TRUE(popup->Active);
 }
 
+TEST_F(UiFrames, CaptionPressClosesMenusButNotModalPopups) {
+    struct Case {
+        const char* name;
+        bool modal;
+        int closedAfter;  // open popups left after the caption press
+    } cases[] = {{"menu", false, 0}, {"modal popup", true, 1}};
+    for (const Case& c : cases) {
+        static bool modal = false;
+        static bool open = false;
+        modal = c.modal;
+        open = true;
+        auto draw = [](AppState&) {
+            ImGui::SetNextWindowPos(ImVec2(0, 0));
+            ImGui::Begin("host");
+            if (open) ImGui::OpenPopup("popup");
+            open = false;
+            if (modal ? ImGui::BeginPopupModal("popup") : ImGui::BeginPopup("popup")) {
+                ImGui::TextUnformatted("item");
+                ImGui::EndPopup();
+            }
+            ImGui::End();
+        };
+        Frame(draw);
+        Frame(draw);
+        ImGuiContext& g = *ImGui::GetCurrentContext();
+        ASSERT_EQ(g.OpenPopupStack.Size, 1) << c.name;
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = SDL_WINDOWEVENT_HIT_TEST;  // a left press that moves or sizes the window
+        EXPECT_TRUE(gui::HandleEvent(app_, e));
+        EXPECT_EQ(g.OpenPopupStack.Size, c.closedAfter) << c.name;
+        ImGui::ClosePopupsExceptModals();
+        if (g.OpenPopupStack.Size > 0) ImGui::ClosePopupToLevel(0, false);
+        Frame(draw);
+    }
+}
+
 TEST_F(UiFrames, EventsFeedTheUiAndTouchSynthesisedMouseIsIgnored) {
     ImGuiIO& io = ImGui::GetIO();
     SDL_Event e{};
