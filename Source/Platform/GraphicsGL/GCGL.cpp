@@ -48,6 +48,18 @@ int CurrentGLVersion() {
     return major * 10 + minor;
 }
 
+unsigned CreateLinearClampSampler() {
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, 0.0f);
+    glSamplerParameterf(sampler, GL_TEXTURE_MAX_LOD, 0.0f);
+    return sampler;
+}
+
 void ProjectionMatrix(int width, int height, float out[16]) {
     std::memset(out, 0, 16 * sizeof(float));
     const float w = width > 0 ? float(width) : 1.0f, h = height > 0 ? float(height) : 1.0f;
@@ -124,13 +136,7 @@ bool GCGL::Initialize() {
              version / 10, version % 10);
         return false;
     }
-    glGenSamplers(1, &sampler_);
-    glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glSamplerParameterf(sampler_, GL_TEXTURE_MIN_LOD, 0.0f);
-    glSamplerParameterf(sampler_, GL_TEXTURE_MAX_LOD, 0.0f);
+    sampler_ = CreateLinearClampSampler();
 
     const BlendDesc opaque{true, GL_ONE, GL_ZERO, GL_ONE, GL_ZERO};
     const BlendDesc alpha{true, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO};

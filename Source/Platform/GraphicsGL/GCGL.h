@@ -20,6 +20,9 @@ namespace GL {
 
 // OpenGL version of the current context as major * 10 + minor (33 for 3.3).
 int CurrentGLVersion();
+// A sampler with linear filtering, clamped edges and only the base level
+// (every texture of the program is drawn at about its own size).
+unsigned CreateLinearClampSampler();
 
 // Row-major orthographic projection for a W x H target: pixel (0, 0) top-left.
 void ProjectionMatrix(int width, int height, float out[16]);

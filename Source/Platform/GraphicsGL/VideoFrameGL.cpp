@@ -15,6 +15,7 @@ extern "C" {
 
 #include "App/Log.h"
 #include "Platform/GraphicsGL/GC.h"
+#include "Platform/GraphicsGL/GCGL.h"
 
 namespace GL {
 
@@ -121,15 +122,7 @@ bool VideoFrameGL::Initialize(const AVFrame* frame) {
         return false;
     }
 
-    if (sampler_ == 0) {
-        glGenSamplers(1, &sampler_);
-        glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glSamplerParameterf(sampler_, GL_TEXTURE_MIN_LOD, 0.0f);
-        glSamplerParameterf(sampler_, GL_TEXTURE_MAX_LOD, 0.0f);
-    }
+    if (sampler_ == 0) sampler_ = CreateLinearClampSampler();
     if (vao_ == 0) {
         glGenVertexArrays(1, &vao_);
         glGenBuffers(1, &vertexBuffer_);
