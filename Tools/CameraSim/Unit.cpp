@@ -12,12 +12,6 @@ namespace {
 std::mutex printLock;  // whole console lines from every server thread
 }
 
-int64_t MonotonicUs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
 Unit::Unit(Options options) : options_(std::move(options)) {
     params_.assign(2 * 256, ParamWords{});
     messages_.assign(2 * 16, std::string());

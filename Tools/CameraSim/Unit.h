@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "App/Clock.h"
+
 namespace camsim {
 
 struct Options {
@@ -135,6 +137,6 @@ public:
     virtual void DropConnections() {}
 };
 
-int64_t MonotonicUs();
+using ::MonotonicUs;  // the program's monotonic clock (App/Clock.h)
 
 }  // namespace camsim

@@ -1,6 +1,7 @@
 // Sections: pacing; slot pictures and the latency probe; RenderFrame;
 // end-of-frame steps; RunFrame.
 #include "App/Gui/Frame.h"
+#include "App/Clock.h"
 
 #include <SDL.h>
 #include <imgui.h>
@@ -32,12 +33,6 @@
 namespace gui {
 
 namespace {
-
-int64_t MonotonicUs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
 
 struct FrameClock {
     int64_t frameStart_us = 0;

@@ -1,4 +1,5 @@
 #include "Platform/Platform_Linux/SingleInstance.h"
+#include "App/Clock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,12 +28,6 @@ socklen_t SocketAddress(const std::string& name, sockaddr_un* address) {
     // Abstract name: a leading zero byte, no terminator, no file on disk.
     std::memcpy(address->sun_path + 1, name.data(), n);
     return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + n);
-}
-
-int64_t NowMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -73,9 +68,9 @@ bool SingleInstance::Acquire(const Path& dataFolder) {
 bool SingleInstance::HandOver(int wait_ms) const {
     sockaddr_un address;
     const socklen_t length = SocketAddress(socketName_, &address);
-    const int64_t start = NowMs();
+    const int64_t start = MonotonicMs();
     // Try again and again without sleeping, as long as the wait allows.
-    while (NowMs() - start < wait_ms) {
+    while (MonotonicMs() - start < wait_ms) {
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return false;
         if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {

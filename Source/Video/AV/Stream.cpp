@@ -8,6 +8,7 @@
 //   frames          slot, queue, pop, uploadable pixel layouts
 //   Close
 #include "Video/AV/Stream.h"
+#include "App/Clock.h"
 
 #include <cstdio>
 #include <ctime>
@@ -51,12 +52,6 @@ std::string AvErrorText(int code) {
     char text[1024];
     av_strerror(code, text, sizeof text);
     return text;
-}
-
-int64_t MonotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 Stream::Options Stream::Options::LiveCamera() {

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "App/Clock.h"
 #include "Video/AV/Frame.h"
 #include "Video/AV/StreamInput.h"
 
@@ -144,7 +145,7 @@ public:
     static constexpr size_t kMaxQueued = 4;
 };
 
-// Monotonic clock in nanoseconds (the stream's arrival and decode times).
-int64_t MonotonicNs();
+// Arrival and decode times use the program's monotonic clock (App/Clock.h).
+using ::MonotonicNs;
 
 }  // namespace AV

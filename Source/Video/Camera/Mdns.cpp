@@ -1,4 +1,5 @@
 #include "Video/Camera/Mdns.h"
+#include "App/Clock.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -26,14 +27,8 @@ void Put32(std::vector<uint8_t>* p, uint32_t v) {
     Put16(p, static_cast<uint16_t>(v));
 }
 
-int64_t NowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 uint16_t NewQueryId() {
-    static thread_local std::minstd_rand generator(static_cast<unsigned>(NowMs()) ^
+    static thread_local std::minstd_rand generator(static_cast<unsigned>(MonotonicMs()) ^
                                                    static_cast<unsigned>(reinterpret_cast<uintptr_t>(&generator)));
     return static_cast<uint16_t>(generator() & 0xFFFF);
 }
@@ -257,10 +252,10 @@ bool MdnsQueryIPv4(const std::string& name, std::string* address, int waitMs) {
 
     bool found = false;
     if (sent > 0) {
-        const int64_t deadline = NowMs() + waitMs;
+        const int64_t deadline = MonotonicMs() + waitMs;
         uint8_t buffer[1500];
         for (;;) {
-            int64_t left = deadline - NowMs();
+            int64_t left = deadline - MonotonicMs();
             if (left <= 0) break;
             pollfd pfd{fd, POLLIN, 0};
             int rc = poll(&pfd, 1, static_cast<int>(left));

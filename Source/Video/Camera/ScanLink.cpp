@@ -1,4 +1,5 @@
 #include "Video/Camera/ScanLink.h"
+#include "App/Clock.h"
 
 #include <pthread.h>
 #include <sys/ioctl.h>
@@ -27,11 +28,6 @@ constexpr int64_t kServerTimeoutUs = 1000000;
 constexpr int64_t kPositionPeriodUs = 16000;
 constexpr int64_t kRefreshPeriodUs = 2000000;
 constexpr int kTransferBytes = 1024;
-
-int64_t MonotonicNowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Counts a period down by `step`; true (and the next period armed) when it
 // ran out. A long stall fires once instead of catching up pass by pass.
@@ -121,7 +117,7 @@ void ScanlinkProc(picam::Service* service) {
     ScanLinkRx rx;  // receive accumulator and sequence: this thread only
     uint8_t outgoing[kTransferBytes];
     uint8_t incoming[kTransferBytes];
-    int64_t previousUs = MonotonicNowUs();
+    int64_t previousUs = MonotonicUs();
     int64_t idleUs = 0;
     int64_t positionCountdownUs = kPositionPeriodUs;
     int64_t refreshCountdownUs = kRefreshPeriodUs;
@@ -154,7 +150,7 @@ void ScanlinkProc(picam::Service* service) {
                     // spent connecting is not idle time; the device's names,
                     // ranges and sources are asked for at once.
                     rx.Reset();
-                    previousUs = MonotonicNowUs();
+                    previousUs = MonotonicUs();
                     positionCountdownUs = kPositionPeriodUs;
                     refreshCountdownUs = 0;
                 }
@@ -169,12 +165,12 @@ void ScanlinkProc(picam::Service* service) {
         }
 
         if (!socket.IsOpen()) {
-            previousUs = MonotonicNowUs();
+            previousUs = MonotonicUs();
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             continue;
         }
 
-        const int64_t nowUs = MonotonicNowUs();
+        const int64_t nowUs = MonotonicUs();
         int64_t stepUs = nowUs - previousUs;
         previousUs = nowUs;
         if (stepUs < 0) stepUs = 0;

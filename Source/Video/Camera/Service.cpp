@@ -8,6 +8,7 @@
 //   ServiceList    AcquireService, ServiceRef, counts
 //   ServiceProc    the connection thread
 #include "Video/Camera/Service.h"
+#include "App/Clock.h"
 
 #include <cerrno>
 #include <cstring>
@@ -335,12 +336,6 @@ constexpr uint32_t kConnectTimeoutUs = 2000000;
 constexpr uint32_t kReceiveTimeoutUs = 1000000;
 constexpr int64_t kPollTickMs = 250;
 constexpr int64_t kFastTickMs = 50;
-
-int64_t MonotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 // Marks every record for the first exchange of a connection: null records
 // and empty messages are read, described ones written back (subject to the
