@@ -4,10 +4,6 @@
 // line length) | file steps (read, atomic write with backup, save hook)
 #include "App/Settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -216,42 +212,6 @@ void AddUnsigned(std::string* out, std::string_view key, uint32_t value) { AddLi
 
 RecentConfigHook recentConfigHook;  // UI thread
 
-// Writes `text` to a temporary file in the folder, flushes it to disk and
-// renames it over `target`, so that a crash never leaves a partial file.
-bool WriteFileAtomically(const Path& folder, const Path& target, const std::string& text) {
-    Path temp = folder;
-    temp.Append("settings.ini.tmp");
-    const int fd = open(temp.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    // The replaced file keeps the permissions the user gave the old one.
-    struct stat old {};
-    if (stat(target.CStr(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-    bool ok = true;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(n);
-    }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (ok && rename(temp.CStr(), target.CStr()) != 0) ok = false;
-    if (!ok) {
-        unlink(temp.CStr());
-        return false;
-    }
-    // Make the rename itself durable; a failure here loses nothing already
-    // written, so it is not treated as a failed write.
-    const int dir = open(folder.Empty() ? "." : folder.CStr(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
 void LogCopyFailure(const Path& from, const Path& to) {
     LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
@@ -360,7 +320,9 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     // moment a crash must never find. Without a backup of this save there is
     // nothing to restore from (an older one, left by an earlier failed save,
     // must never go over the current file): the restore fails and is logged.
-    const bool written = WriteFileAtomically(dataFolder, settingsPath, text);
+    Path temporaryPath = dataFolder;
+    temporaryPath.Append("settings.ini.tmp");
+    const bool written = platform::WriteFileReplacing(settingsPath, temporaryPath, text.data(), text.size());
     if (!written && !backedUp) {
         LogCopyFailure(backupPath, settingsPath);
         return false;

@@ -1,9 +1,7 @@
 // Section index: payload writer | payload reader | file save | file load
 #include "Session/SessionFile.h"
 
-#include <fcntl.h>
 #include <lz4.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -196,31 +194,6 @@ void DeleteOrLog(const Path& path) {
         LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
 }
 
-// Writes every byte to `temporary`, flushes it to the disk and renames it over
-// `path`. The old file stays whole until the rename.
-bool WriteReplacing(const Path& path, const Path& temporary, const std::vector<uint8_t>& bytes) {
-    const int fd = open(temporary.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    const uint8_t* p = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (ok && std::rename(temporary.CStr(), path.CStr()) != 0) ok = false;
-    if (!ok) unlink(temporary.CStr());
-    return ok;
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeSessionPayload(const SessionData& data) {
@@ -303,7 +276,7 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
         if (!platform::CopyFile(path, backup)) LogCopyFailure(path, backup);
     }
 
-    if (WriteReplacing(path, SessionDataTemporaryPath(path), output)) {
+    if (platform::WriteFileReplacing(path, SessionDataTemporaryPath(path), output.data(), output.size())) {
         if (!backup.Empty()) DeleteOrLog(backup);
         return true;
     }

@@ -269,6 +269,27 @@ bool WriteWholeFile(const Path& path, const void* data, size_t length) {
     return fd.Close();
 }
 
+bool WriteFileReplacing(const Path& path, const Path& temporary, const void* data, size_t length) {
+    if (path.Empty() || temporary.Empty() || (data == nullptr && length > 0)) return false;
+    FileDescriptor fd(open(temporary.CStr(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.Get() < 0) return false;
+    struct stat old {};
+    if (stat(path.CStr(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd.Get(), old.st_mode & 07777);
+    bool ok = WriteAll(fd.Get(), static_cast<const uint8_t*>(data), length) && fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
+    if (ok) ok = rename(temporary.CStr(), path.CStr()) == 0;
+    if (!ok) {
+        unlink(temporary.CStr());
+        return false;
+    }
+    // Make the rename itself durable; a failure here loses nothing already
+    // written, so it is not a failed write.
+    const std::string folder = path.NameStart() > 0 ? path.Text().substr(0, path.NameStart()) : ".";
+    FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0) fsync(dir.Get());
+    return true;
+}
+
 // ---- known folders -----------------------------------------------------------------
 
 namespace {

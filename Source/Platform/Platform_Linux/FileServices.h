@@ -47,6 +47,12 @@ bool FileSize(const Path& path, uint64_t* size);
 bool FreeSpace(const Path& path, uint64_t* bytes);
 bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes);
 bool WriteWholeFile(const Path& path, const void* data, size_t length);
+// Replaces `path` so that a crash never leaves it partly written: the bytes
+// go to `temporary` (same folder), are flushed to the disk and renamed over
+// `path`, then the folder is flushed. The new file keeps the permissions of
+// the one it replaces. On failure the temporary file is removed and `path`
+// is untouched. An empty `data` writes an empty file.
+bool WriteFileReplacing(const Path& path, const Path& temporary, const void* data, size_t length);
 
 // $XDG_DATA_HOME, else ~/.local/share.
 Path LocalAppDataFolder();

@@ -134,6 +134,38 @@ TEST_F(FileServices, WholeFiles) {
     EXPECT_FALSE(read.empty());
 }
 
+TEST_F(FileServices, WriteFileReplacingKeepsTheOldFileUntilTheNewOneIsWhole) {
+    const Path target = At("data.bin");
+    const Path temporary = At("data.bin-part");
+    WriteText(dir_.File("data.bin"), "old");
+    ASSERT_EQ(chmod(dir_.File("data.bin").c_str(), 0640), 0);
+    struct stat before {};
+    ASSERT_EQ(stat(dir_.File("data.bin").c_str(), &before), 0);
+
+    EXPECT_TRUE(WriteFileReplacing(target, temporary, "new text", 8));
+    EXPECT_EQ(ReadText(dir_.File("data.bin")), "new text");
+    EXPECT_FALSE(Exists(dir_.File("data.bin-part")));
+    struct stat after {};
+    ASSERT_EQ(stat(dir_.File("data.bin").c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced by a rename, not rewritten in place";
+    EXPECT_EQ(after.st_mode & 07777, 0640u) << "keeps the old file's permissions";
+
+    // A temporary name that cannot be written (a folder, which also stops
+    // root) fails and leaves the file as it was.
+    ASSERT_EQ(mkdir(dir_.File("blocked").c_str(), 0700), 0);
+    EXPECT_FALSE(WriteFileReplacing(target, At("blocked"), "lost", 4));
+    EXPECT_EQ(ReadText(dir_.File("data.bin")), "new text");
+
+    // New files, empty contents and bad arguments.
+    EXPECT_TRUE(WriteFileReplacing(At("fresh.bin"), At("fresh.tmp"), "", 0));
+    EXPECT_TRUE(Exists(dir_.File("fresh.bin")));
+    EXPECT_EQ(ReadText(dir_.File("fresh.bin")), "");
+    EXPECT_FALSE(WriteFileReplacing(At("n.bin"), At("n.tmp"), nullptr, 3));
+    EXPECT_FALSE(WriteFileReplacing(Path(), At("n.tmp"), "x", 1));
+    EXPECT_FALSE(WriteFileReplacing(At("no/such/folder.bin"), At("no/such/folder.tmp"), "x", 1));
+    EXPECT_FALSE(Exists(dir_.File("n.bin")));
+}
+
 TEST_F(FileServices, DeleteFile) {
     WriteText(dir_.File("d"), "x");
     EXPECT_TRUE(DeleteFile(At("d")));
