@@ -3,13 +3,7 @@
 // folder before start, Record then Stop leaves one Matroska file per channel
 // that ffprobe reads, Snapshot one JPEG per channel, all named into the
 // session; at exit the session's history is on disk.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <stb_image.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +17,7 @@
 #include <vector>
 
 #include "Session/SessionFile.h"
-
-extern char** environ;
+#include "Support/ProcessTools.h"
 
 namespace {
 
@@ -35,66 +28,14 @@ const std::string kBuild = ORVEX_BUILD_DIR;
 const std::string kAddress = "127.0.40.30";
 const std::string kStem = "orvexsession40";
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+using Process = testsupport::ChildProcess;
+using testsupport::Screenshot;
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit) {
+    return testsupport::WaitUntil(condition, limit, 200ms);
 }
 
-// A program started with posix_spawn, output to a file; killed at the end.
-class Process {
-public:
-    Process(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, const fs::path& output) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> args, envp;
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Process() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-    // Sends SIGTERM and waits; the exit code, or -1 after the time limit.
-    int Terminate(std::chrono::seconds limit) {
-        kill(pid_, SIGTERM);
-        for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                ended_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool ended_ = false;
-};
-
-template <typename F>
-bool Eventually(F condition, std::chrono::seconds limit) {
-    for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(200ms);
-    }
-    return condition();
-}
+std::string Slurp(const fs::path& path) { return testsupport::ReadFileText(path); }
 
 std::vector<std::string> FilesMatching(const fs::path& folder, const std::regex& pattern) {
     std::vector<std::string> names;
@@ -108,15 +49,10 @@ std::vector<std::string> FilesMatching(const fs::path& folder, const std::regex&
 
 // The colour of one screen pixel (a fresh screenshot each call); false when none could be taken.
 bool ScreenPixel(const fs::path& file, int x, int y, uint8_t rgb[3]) {
-    const std::string cmd = "import -window root '" + file.string() + "' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) != 0) return false;
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(file.c_str(), &w, &h, &channels, 3);
-    if (pixels == nullptr) return false;
-    const bool inside = x >= 0 && y >= 0 && x < w && y < h;
-    if (inside) std::copy_n(pixels + (size_t(y) * size_t(w) + size_t(x)) * 3, 3, rgb);
-    stbi_image_free(pixels);
-    return inside;
+    const testsupport::Shot shot = Screenshot(file);
+    if (!shot.ok || x < 0 || y < 0 || x >= shot.width || y >= shot.height) return false;
+    std::copy_n(shot.At(x, y), 3, rgb);
+    return true;
 }
 
 void Click(int x, int y) {

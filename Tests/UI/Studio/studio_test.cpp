@@ -4,12 +4,8 @@
 // second start hands over to the running instance; SIGTERM saves the
 // settings with the window geometry and ends with "End"; a missing shader
 // ends start-up with exit code 1. Screenshots go to <build>/screenshots/.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stb_image.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "Support/ProcessTools.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,86 +30,11 @@ const std::string kBuild = ORVEX_BUILD_DIR;
 // This test's own camera host name, so no other test's simulated unit answers.
 constexpr const char* kStem = "orvexwin50";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A child process with its output in a file; killed if still running at the end.
-class Child {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& output) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) {
-                dup2(fd, 1);
-                dup2(fd, 2);
-            }
-            for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-            std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~Child() {
-        if (pid_ > 0 && !done_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    void Signal(int sig) const { kill(pid_, sig); }
-    // Exit code, or -1 when it did not end within the time.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                done_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool done_ = false;
-};
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(100ms);
-    }
-    return condition();
-}
-
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    bool ok = false;
-    const uint8_t* At(int x, int y) const { return &rgb[size_t(y * width + x) * 3]; }
-};
-
-Shot Screenshot(const fs::path& file) {
-    Shot shot;
-    const std::string command = "import -window root '" + file.string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return shot;
-    int channels = 0;
-    stbi_uc* pixels = stbi_load(file.c_str(), &shot.width, &shot.height, &channels, 3);
-    if (pixels == nullptr) return shot;
-    shot.rgb.assign(pixels, pixels + size_t(shot.width) * size_t(shot.height) * 3);
-    stbi_image_free(pixels);
-    shot.ok = true;
-    return shot;
-}
+using testsupport::ReadFileText;
+using testsupport::Screenshot;
+using testsupport::Shot;
+using testsupport::WaitUntil;
+using Child = testsupport::ChildProcess;
 
 // Statistics of the central region of the screen (inside the window's body).
 struct RegionStats {
@@ -174,7 +97,7 @@ protected:
     std::unique_ptr<Child> StartStudio(const char* log, const std::string& exe = kBuild + "/orvex-studio") {
         return std::make_unique<Child>(std::vector<std::string>{exe}, Env(), root_ / log);
     }
-    std::string Log(const char* name) const { return ReadFile(root_ / name); }
+    std::string Log(const char* name) const { return ReadFileText(root_ / name); }
 
     fs::path root_, dataFolder_, screenshots_;
 };
@@ -184,13 +107,13 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     std::ofstream(dataFolder_ / "settings.ini") << "[Layout]\nLayoutStyle=SplitVertical\nDPI=96\n";
     auto sim = StartSim("127.0.50.1", "sim1.log");
     auto studio = StartStudio("studio.log");
-    ASSERT_TRUE(WaitFor([&] { return Log("studio.log").find("Found host ip (127.0.50.1)") != std::string::npos; },
+    ASSERT_TRUE(WaitUntil([&] { return Log("studio.log").find("Found host ip (127.0.50.1)") != std::string::npos; },
                         20s))
         << Log("studio.log");
 
     // Live video: the view area is not uniform and moves. (The splash ends after 3 s.)
     Shot first, second;
-    const bool live = WaitFor(
+    const bool live = WaitUntil(
         [&] {
             first = Screenshot(screenshots_ / "studio-live.png");
             return first.ok && Stats(first).saturatedShare > 0.2;
@@ -198,7 +121,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
         60s);
     ASSERT_TRUE(live) << "no video on screen; log:\n" << Log("studio.log");
     EXPECT_GT(Stats(first).spread, 20.0);
-    const bool moving = WaitFor(
+    const bool moving = WaitUntil(
         [&] {
             second = Screenshot(root_ / "second.png");
             return second.ok && Difference(first, second) > 0.05;
@@ -210,7 +133,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     sim->Signal(SIGTERM);
     EXPECT_GE(sim->Wait(10s), 0);
     Shot searching;
-    const bool searchingShown = WaitFor(
+    const bool searchingShown = WaitUntil(
         [&] {
             searching = Screenshot(screenshots_ / "studio-searching.png");
             return searching.ok && Stats(searching).saturatedShare < 0.02;
@@ -221,7 +144,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     // It comes back: video again.
     sim = StartSim("127.0.50.1", "sim2.log");
     Shot again;
-    const bool liveAgain = WaitFor(
+    const bool liveAgain = WaitUntil(
         [&] {
             again = Screenshot(screenshots_ / "studio-live-again.png");
             return again.ok && Stats(again).saturatedShare > 0.2;
@@ -236,7 +159,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     EXPECT_NE(log.find("Saving settings"), std::string::npos);
     const size_t end = log.rfind("End");
     EXPECT_NE(end, std::string::npos) << log;
-    const std::string settings = ReadFile(dataFolder_ / "settings.ini");
+    const std::string settings = ReadFileText(dataFolder_ / "settings.ini");
     EXPECT_NE(settings.find("LayoutStyle=SplitVertical"), std::string::npos) << settings;
     // Xvfb's screen is 1920 x 1080 (tools/with-xvfb): the first start centres a
     // window 32 x 64 pixels smaller than the usable area.
@@ -248,7 +171,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
 
 TEST_F(StudioTest, SecondInstanceHandsOverAndEnds) {
     auto first = StartStudio("first.log");
-    ASSERT_TRUE(WaitFor([&] { return Log("first.log").find("Initialize OpenGL") != std::string::npos; }, 20s))
+    ASSERT_TRUE(WaitUntil([&] { return Log("first.log").find("Initialize OpenGL") != std::string::npos; }, 20s))
         << Log("first.log");
     std::this_thread::sleep_for(1500ms);  // the window is up and listening
     auto second = StartStudio("second.log");
@@ -266,7 +189,7 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
         << "[Layout]\nWindowPosX=100\nWindowPosY=100\nWindowWidth=1200\nWindowHeight=700\nDPI=96\n";
     auto studio = StartStudio("studio.log");
     float s = 0;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const std::string log = Log("studio.log");
             const size_t at = log.find("UI scale ");
@@ -280,7 +203,7 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
     const int x = int(100 + 1200 - 40 * s + 16 * s), y = int(100 + int(48 * s) / 2);
     // Wait for the main window (the splash takes every click while it shows):
     // the band left of the buttons turns from white to the bar colour.
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             Shot shot = Screenshot(root_ / "band.png");
             if (!shot.ok) return false;
