@@ -11,10 +11,3 @@ FrameHooks& Hooks() {
     static FrameHooks hooks;
     return hooks;
 }
-
-bool AnySlotRecording(const AppState& app) {
-    for (AV::CameraSlot* slot : app.activeSlots) {
-        if (slot->Flags() & AV::kSlotRecording) return true;
-    }
-    return false;
-}

@@ -87,5 +87,3 @@ struct AppState {
 
 AppState& App();
 
-// True when any active slot records (reads each slot's flags under its lock).
-bool AnySlotRecording(const AppState& app);

@@ -118,10 +118,10 @@ void ApplyScaleChange(AppState& app) {
 }
 
 void StorageCheck(AppState& app, double dtSeconds) {
-    // The watchdog (sessions) keeps its own one-second accumulator and holds
-    // the free-space lock while it stops the recordings.
+    // The watchdog (sessions) keeps its own one-second accumulator, holds the
+    // free-space lock while it stops the recordings, and keeps the system
+    // and the display awake while anything records.
     if (Hooks().checkStorage) Hooks().checkStorage(app, float(dtSeconds));
-    if (AnySlotRecording(app)) SDL_DisableScreenSaver();
 }
 
 }  // namespace

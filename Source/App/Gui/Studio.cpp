@@ -23,6 +23,7 @@
 #include "Platform/Platform_Linux/Power.h"
 #include "Platform/Platform_Linux/SingleInstance.h"
 #include "Platform/Platform_Linux/StopSignals.h"
+#include "Session/AppSessions.h"
 #include "UI/CameraView.h"
 #include "UI/Panels.h"
 #include "UI/Style.h"
@@ -135,8 +136,26 @@ void PrepareUi(AppState& app) {
     GL::SetWindowIconFromBuiltIns(Window(app));
 }
 
+// While any slot records, neither the system (logind sleep:idle inhibitor)
+// nor the display (screen saver) may go idle. The record controls and the
+// once-a-second storage check report the state; only changes reach SDL.
+static void HoldAwakeWhileRecording(Power& power, bool recording) {
+    static bool screenSaverHeld = false;
+    power.HoldAwake(recording);
+    if (recording == screenSaverHeld) return;
+    screenSaverHeld = recording;
+    if (recording)
+        SDL_DisableScreenSaver();
+    else
+        SDL_EnableScreenSaver();
+}
+
 void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
     instance.Listen();  // the window exists: a second instance may hand over now
+    Recording().holdAwake = [&power](bool recording) { HoldAwakeWhileRecording(power, recording); };
+    struct ReleaseHook {
+        ~ReleaseHook() { Recording().holdAwake = nullptr; }  // `power` outlives the loop only
+    } releaseHook;
     for (;;) {
         if (StopSignalPending()) {
             LOGF(LOG_INFO, LOG_SRC_MAIN, "Stop signal received");
@@ -154,7 +173,6 @@ void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
             if (Hooks().emergencyStop) Hooks().emergencyStop(app);
             power.SleepHandled();
         }
-        power.HoldAwake(AnySlotRecording(app));
         RunFrame(app);
     }
 }
