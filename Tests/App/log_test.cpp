@@ -17,7 +17,7 @@
 
 #include "App/Log.h"
 #include "Platform/Platform_Linux/FileServices.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 #include "Support/FileText.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "App/Log.h"
 #include "App/Settings.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 #include "Support/FileText.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "App/Log.h"
 #include "Platform/Platform_Linux/FileServices.h"
 #include "Session/Export.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "Session/Library.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "Platform/Platform_Linux/FileServices.h"
 #include "Session/RecordControls.h"
 #include "Session/SessionFile.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
 

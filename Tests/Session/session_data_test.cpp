@@ -11,7 +11,7 @@
 #include "Platform/Platform_Linux/FileServices.h"
 #include "Session/MediaName.h"
 #include "Session/SessionFile.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

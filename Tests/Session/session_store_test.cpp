@@ -9,7 +9,7 @@
 #include "Session/Deletion.h"
 #include "Session/SessionFile.h"
 #include "Session/SessionStore.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 #include "Video/AV/MediaPlayer.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "Session/SnapshotSave.h"
 #include "Session/StorageFolder.h"
 #include "Session/StorageMonitor.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

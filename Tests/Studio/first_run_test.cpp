@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "Platform/Platform_Linux/FileServices.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 #include "Support/FileText.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "Platform/GraphicsGL/Model.h"
 #include "Platform/GraphicsGL/TextureGL.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

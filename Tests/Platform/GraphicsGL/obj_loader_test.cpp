@@ -9,7 +9,7 @@
 
 #include "App/Log.h"
 #include "Platform/GraphicsGL/ObjLoader.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

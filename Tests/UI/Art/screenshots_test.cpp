@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 namespace {
 

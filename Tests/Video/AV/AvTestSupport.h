@@ -21,7 +21,7 @@
 #include "App/Log.h"
 #include "App/Path.h"
 #include "CameraSim/Unit.h"
-#include "Session/TempFolder.h"
+#include "Support/TempFolder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -21,25 +21,11 @@
 #include "App/Log.h"
 #include "Platform/Platform_Linux/FileServices.h"
 #include "Video/Camera/Mdns.h"
+#include "Support/TempFolder.h"
 
 namespace cameratest {
 
-// mkdtemp folder, removed with its content at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/orvex-camera-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "";
-    }
-    ~TempFolder() {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-    }
-    const std::string& Text() const { return path_; }
-
-private:
-    std::string path_;
-};
+using ::TempFolder;
 
 // Sends the program's log to a file in a temporary folder; Text() reads it.
 class LogCapture {
@@ -48,7 +34,7 @@ public:
         LogUseProcessMutex();
         LogSetLevel(LOG_TRACE);
         LogSetStderr(false);
-        LogOpenFile(Path(folder_.Text()));
+        LogOpenFile(Path(folder_.Dir()));
     }
     ~LogCapture() {
         LogCloseFile();

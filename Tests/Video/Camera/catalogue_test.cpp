@@ -247,10 +247,10 @@ TEST_F(SlotConfigTest, RoundTripThroughTheSettingsFile) {
     other.Name = "Inspection";
     other.Messages.push_back({2, "Left pipe"});
     settings.CameraConfigs.push_back(other);
-    ASSERT_TRUE(SaveSettings(settings, Path(folder.Text())));
+    ASSERT_TRUE(SaveSettings(settings, Path(folder.Dir())));
 
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(platform::ReadWholeFile(Path(folder.Text()).Append("settings.ini"), &bytes));
+    ASSERT_TRUE(platform::ReadWholeFile(Path(folder.Dir()).Append("settings.ini"), &bytes));
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_NE(text.find("[Camera Config]\r\nName=<recent-primary>\r\nEnableRecord=false\r\nEnableCapture=true\r\n"
                         "Param_36=80\r\nParam_80=30\r\nParam_84=400\r\nParam_200=9\r\n"),
@@ -260,7 +260,7 @@ TEST_F(SlotConfigTest, RoundTripThroughTheSettingsFile) {
     EXPECT_NE(text.find("Message_2=Left pipe"), std::string::npos);
 
     Settings loaded;
-    ASSERT_TRUE(ReadSettings(Path(folder.Text()), &loaded));
+    ASSERT_TRUE(ReadSettings(Path(folder.Dir()), &loaded));
     // A fresh camera table at defaults, with a narrower Iso list: 400 refused.
     auto fresh = std::make_unique<ParamGroup>();
     InitParamGroup(fresh.get());

@@ -15,32 +15,14 @@
 #include <thread>
 
 #include "App/Log.h"
-
-// A folder under /tmp, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/orvex-scan-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "";
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+#include "Support/TempFolder.h"
 
 // Logs into a file of `folder` for the life of the object.
 class LogCapture {
 public:
     explicit LogCapture(const TempFolder& folder) {
         LogSetStderr(false);
-        ::Path data(folder.Path());
+        ::Path data(folder.Dir());
         opened_ = LogOpenFile(data);
     }
     ~LogCapture() {

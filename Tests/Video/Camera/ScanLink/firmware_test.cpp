@@ -109,9 +109,9 @@ TEST(ParseUpdate, ChoiceOfThePackage) {
 class FirmwareSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(folder_.Path().empty());
+        ASSERT_FALSE(folder_.Dir().empty());
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(folder_.Path().c_str()), 0);
+        ASSERT_EQ(chdir(folder_.Dir().c_str()), 0);
         log_ = std::make_unique<LogCapture>(folder_);
     }
     void TearDown() override {

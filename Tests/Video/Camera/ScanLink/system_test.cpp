@@ -34,7 +34,7 @@ class ScanLinkSystem : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
-        ASSERT_EQ(chdir(folder_.Path().c_str()), 0);
+        ASSERT_EQ(chdir(folder_.Dir().c_str()), 0);
         log_ = std::make_unique<LogCapture>(folder_);
         picam::SetVersionGate(picam::kDefaultVersionGate);
     }

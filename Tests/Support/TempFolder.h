@@ -10,7 +10,7 @@
 class TempFolder {
 public:
     TempFolder() {
-        char pattern[] = "/tmp/orvex-session-XXXXXX";
+        char pattern[] = "/tmp/orvex-test-XXXXXX";
         const char* made = mkdtemp(pattern);
         dir_ = made ? made : "";
     }
