@@ -5,6 +5,7 @@
 #include "App/AppState.h"
 #include "App/FrameHooks.h"
 #include "App/Log.h"
+#include "Session/Deletion.h"
 #include "Session/SnapshotSave.h"
 #include "Session/StorageFolder.h"
 #include "Video/AV/MediaPlayer.h"
@@ -34,6 +35,11 @@ StorageMonitor& TheStorageMonitor() {
 AV::MediaPlayer& Player() {
     static AV::MediaPlayer player;
     return player;
+}
+
+MediaDeletion& Deletions() {
+    static MediaDeletion deletion(Sessions());
+    return deletion;
 }
 
 RecordingContext& Recording() {

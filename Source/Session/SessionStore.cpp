@@ -79,7 +79,11 @@ bool SessionStore::SaveCurrentSessionData() {
 }
 
 void SessionStore::StopPlayer() {
-    if (player_ != nullptr) AV::StopPlayer(player_);
+    if (player_ == nullptr) return;
+    // The file may be about to go (deletion) or the selection to change: the
+    // viewer starts again from the selection.
+    AV::UnloadMedia(player_);
+    viewed = ViewedMedia{};
 }
 
 // ---- refresh ----------------------------------------------------------------------------
@@ -214,6 +218,12 @@ void SessionStore::RepairSelection(int prevViewable) {
 // ---- media information ----------------------------------------------------------------
 
 MediaInfo& SessionStore::MediaInfoFor(const std::string& path) { return mediaInfo_[path]; }
+
+MediaInfo& SessionStore::FillMediaInfo(int sessionIndex, const MediaEntry& entry) {
+    MediaInfo& info = MediaInfoFor(MediaPath(sessionIndex, entry).Text());
+    RefreshMediaInfo(sessionIndex, entry, &info);
+    return info;
+}
 
 void SessionStore::RefreshMediaInfo(int sessionIndex, const MediaEntry& entry, MediaInfo* info) {
     const Path path = MediaPath(sessionIndex, entry);

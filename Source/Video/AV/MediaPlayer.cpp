@@ -69,6 +69,19 @@ void StopPlayer(MediaPlayer* player) {
     player->thread = std::thread();
 }
 
+void UnloadMedia(MediaPlayer* player) {
+    StopPlayer(player);
+    {
+        std::lock_guard<std::mutex> guard(player->lock);
+        player->filePath.clear();
+        player->status.clear();
+        player->image.reset();
+    }
+    player->mediaType = 0;
+    player->currentPicture.reset();
+    player->imageTexture.reset();
+}
+
 void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, bool play, bool stillRecording) {
     StopPlayer(player);
     {
@@ -122,6 +135,8 @@ void PlaybackRound(MediaPlayer* player, int32_t* lastSeek, Clock::time_point* la
         stream.Seek(seek * durationS / 1000.0);
         player->playTime = static_cast<float>(static_cast<double>(stream.Position()) / 1e6);
         *lastTick = now;
+        LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "MediaPlayer | seek %d: position %.3f s of %.3f s", seek,
+                 static_cast<double>(stream.Position()) / 1e6, durationS);
     } else if (player->paused.load() && stream.FramesFetched() > 0) {
         *lastTick = now;  // the clock stands still, one picture is shown
     } else {

@@ -61,6 +61,7 @@ struct MediaPlayer {
     std::shared_ptr<GL::TextureGL> imageTexture;
     float panU = 0.5f, panV = 0.5f;
     float zoom = 0;  // 0: fit to the view
+    bool showGuides = true;  // the control bar's playback-overlay switch
 
     std::string Status();  // copy under the player lock
 };
@@ -71,6 +72,11 @@ void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, boo
 
 // Clears running and joins the thread (never call it from the player thread).
 void StopPlayer(MediaPlayer* player);
+
+// Stops the player and forgets the loaded item: nothing is loaded afterwards
+// (type 0, no status, no pictures), so the viewer loads the selection anew.
+// UI thread.
+void UnloadMedia(MediaPlayer* player);
 
 // One round of the playback loop (exposed for tests): seek requests, the
 // clock, pausing, decoding when the clock reaches the newest picture.
