@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "App/Log.h"
+#include "Video/AV/DurationProbe.h"
 #include "App/Text.h"
 #include "Session/Library.h"
 #include "Session/SessionFile.h"
@@ -264,19 +265,16 @@ bool SessionStore::MeasureVideoDuration(const std::string& path, double* seconds
         *seconds = recorded;
         return true;
     }
-    int64_t value = 0;
-    AVFormatContext* input = nullptr;
-    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) == 0) {
-        if (input->duration != AV_NOPTS_VALUE)
-            value = av_rescale_q(input->duration, AVRational{1, 1000000}, AVRational{1, 1000000});
-        avformat_close_input(&input);
-    }
-    const double d = static_cast<double>(value) / 1000000.0;
-    if (d < 0) {
+    // The container's duration, else the time stamps of the last packets (a
+    // recording cut short has no duration). A file that does not open or
+    // holds no video is "could not be measured" (-1): it is marked in the
+    // list and not opened again on every frame.
+    const int64_t value = AV::ProbeFileDuration_us(path);
+    if (value <= 0) {
         *seconds = -1;
         return false;
     }
-    *seconds = d;
+    *seconds = static_cast<double>(value) / 1000000.0;
     return true;
 }
 
@@ -286,6 +284,7 @@ void SessionStore::OpenMedia(int sessionIndex, const MediaEntry& entry, bool pla
     if (sessionIndex < 0 || sessionIndex >= static_cast<int>(sessions.size())) return;
     StopPlayer();
     const Path path = MediaPath(sessionIndex, entry);
+    LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__, "OpenMedia | %s%s", path.CStr(), play ? " (playing)" : "");
     MediaInfo& info = MediaInfoFor(path.Text());
     RefreshMediaInfo(sessionIndex, entry, &info);
 

@@ -5,11 +5,13 @@
 
 #include "App/AppState.h"
 #include "App/Version.h"
+#include "Session/AppSessions.h"
 #include "UI/AlertPopup.h"
 #include "UI/CameraLayouts.h"
 #include "UI/SearchingScreen.h"
 #include "UI/Style.h"
 #include "UI/Widgets.h"
+#include "Video/AV/MediaPlayer.h"
 #include "Video/Camera/Service.h"
 
 namespace ui {
@@ -70,7 +72,8 @@ MainWindowPanels& Panels() { return g_panels; }
 
 float ControlBarHeight(const AppState& app) {
     const float s = app.UiScale;
-    // The player's open-stream band is added by the player controls when they exist.
+    // The scrubber's band while a video is open in player mode.
+    if (app.PlayerMode && Player().stream.IsOpen()) return float(int(20 * s)) + float(int(88 * s));
     return float(int(88 * s));
 }
 

@@ -125,7 +125,8 @@ TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
     EXPECT_NEAR(good.duration, 2.0, 0.15);
     EXPECT_NE(good.file.lastWrite, 0);
     EXPECT_GT(good.file.size, 0u);
-    EXPECT_EQ(store.MediaInfoFor(dir.File("Job-00.01.00.000-V-5-1.mkv")).duration, 0);  // opens nowhere: 0, again later
+    // Opens nowhere: could not be measured (-1), so it is marked and not reopened on every frame.
+    EXPECT_EQ(store.MediaInfoFor(dir.File("Job-00.01.00.000-V-5-1.mkv")).duration, -1);
     // A later refresh of the same session leaves the clock alone.
     elapsed = 123;
     store.RefreshSessions();

@@ -16,6 +16,8 @@ using Clock = std::chrono::steady_clock;
 void VideoThread(MediaPlayer* player, std::string path) {
     pthread_setname_np(pthread_self(), "player-video");
     bool opened = player->stream.Open(path, player->streamOptions);
+    LogWrite(opened ? LOG_DEBUG : LOG_ERROR, LOG_SRC_AV, __LINE__, opened ? "MediaPlayer | opened %s (%.3f s)" : "MediaPlayer | could not open %s",
+             path.c_str(), static_cast<double>(player->stream.Duration()) / 1e6);
     {
         std::lock_guard<std::mutex> guard(player->lock);
         player->status = opened ? "" : "Could not open video";
@@ -25,8 +27,22 @@ void VideoThread(MediaPlayer* player, std::string path) {
     if (!opened) player->running = 0;
     int32_t lastSeek = -1;
     Clock::time_point lastTick = Clock::now();
+    // What the log said last, so each change is written once.
+    uint8_t wasPaused = player->paused.load();
+    bool ended = false;
     while (player->running.load()) {
         PlaybackRound(player, &lastSeek, &lastTick);
+        const uint8_t paused = player->paused.load();
+        if (paused != wasPaused) {
+            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, paused ? "MediaPlayer | paused at %.3f s" : "MediaPlayer | playing from %.3f s",
+                     static_cast<double>(player->playTime.load()));
+            wasPaused = paused;
+        }
+        const int64_t duration = player->stream.Duration();
+        const bool atEnd = duration > 0 && player->stream.Position() >= duration;
+        if (atEnd && !ended)
+            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "MediaPlayer | end of file at %.3f s", static_cast<double>(duration) / 1e6);
+        ended = atEnd;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     player->stream.Close();
