@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "App/Log.h"
+#include "Base/Log.h"
+#include "Base/Text.h"
 #include "Video/AV/DurationProbe.h"
-#include "App/Text.h"
 #include "Session/Library.h"
 #include "Session/SessionFile.h"
 #include "Video/AV/CameraSlot.h"

@@ -3,7 +3,7 @@
 #include <imgui.h>
 
 #include "App/AppState.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "Session/Deletion.h"
 #include "UI/MediaMath.h"
 #include "UI/Widgets.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "App/Path.h"
-#include "Platform/Platform_Linux/FolderDialog.h"
+#include "Base/Path.h"
+#include "Base/FolderDialog.h"
 
 namespace ui {
 

@@ -7,7 +7,7 @@
 
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/TextureGL.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/MediaMath.h"
 #include "UI/PlaybackGuides.h"
 #include "Video/AV/MediaPlayer.h"

@@ -4,8 +4,8 @@
 #include <imgui_internal.h>
 
 #include "App/AppState.h"
-#include "App/Version.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
+#include "Base/Version.h"
 #include "UI/AlertPopup.h"
 #include "UI/CameraLayouts.h"
 #include "UI/SearchingScreen.h"

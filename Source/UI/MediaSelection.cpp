@@ -1,8 +1,8 @@
 #include "UI/MediaSelection.h"
 
 #include "App/AppState.h"
-#include "Platform/Platform_Linux/FileServices.h"
-#include "Session/AppSessions.h"
+#include "Base/FileServices.h"
+#include "App/AppSessions.h"
 #include "UI/MediaMath.h"
 #include "Video/AV/MediaPlayer.h"
 

@@ -3,7 +3,7 @@
 #include <imgui.h>
 
 #include "App/AppState.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/ControlBar.h"
 #include "UI/DeleteFilesPopup.h"
 #include "UI/DeleteSessionPopup.h"

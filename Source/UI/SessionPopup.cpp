@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
-#include "App/Text.h"
-#include "Session/AppSessions.h"
+#include "Base/Text.h"
+#include "App/AppSessions.h"
 #include "Session/StorageFolder.h"
 #include "UI/DeleteSessionPopup.h"
 #include "UI/FolderPicker.h"

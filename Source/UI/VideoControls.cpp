@@ -4,7 +4,7 @@
 
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/MediaMath.h"
 #include "UI/MediaSelection.h"
 #include "UI/Widgets.h"

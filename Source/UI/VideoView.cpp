@@ -4,7 +4,7 @@
 
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/LayoutMath.h"
 #include "UI/PlaybackGuides.h"
 #include "Video/AV/MediaPlayer.h"

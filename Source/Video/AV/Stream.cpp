@@ -8,9 +8,8 @@
 //   frames          slot, queue, pop, uploadable pixel layouts
 //   Close
 #include "Video/AV/Stream.h"
-
+#include "Base/Clock.h"
 #include "Video/AV/DurationProbe.h"
-#include "App/Clock.h"
 
 #include <cstdio>
 #include <ctime>
@@ -25,7 +24,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/AV/AvError.h"
 
 namespace AV {
