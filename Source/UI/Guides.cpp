@@ -66,18 +66,19 @@ GuidesSettings GuidesFromParameters(const picam::ParamGroup& group) {
     return g;
 }
 
-int GuideNumberStep(int base, int levels, float unit) {
-    const double units = std::pow(double(base), double(levels)) * double(unit);
-    if (!(units > 0) || !std::isfinite(units)) return 1;
+int GuideNumberStep(int base, float stepPixels) {
+    if (!(stepPixels > 0) || !std::isfinite(stepPixels)) return 1;
     int64_t n = 1;
-    // n / (P[L] x unit) < 48: grow n (bounded so a tiny unit cannot run away).
-    while (double(n) / units < 48.0 && n < (int64_t(1) << 40)) {
+    int64_t power = 1;  // decimal: the power of ten at or below n
+    // Numbered ticks at least 48 pixels apart (bounded so a tiny step cannot run away).
+    while (double(n) * double(stepPixels) < 48.0 && n < (int64_t(1) << 40)) {
         if (base == 2) {
             n *= 2;
-        } else if (n == 1) {
-            n = 5;
+        } else if (n == power) {
+            n *= 5;  // 1 -> 5, 10 -> 50, ...
         } else {
-            n *= (n % 10 == 0) ? 5 : 2;
+            n *= 2;  // 5 -> 10, 50 -> 100, ...
+            power = n;
         }
     }
     return int(std::min<int64_t>(n, 1 << 30));
@@ -119,7 +120,7 @@ GuidesShapes LayOutGuides(const GuidesSettings& s, float x0, float y0, float x1,
         --L;
     }
     const float f = L >= 2 ? std::min(1.0f - 1.0f / float(L), 0.8f) : 1.0f;
-    const int n = GuideNumberStep(base, L, s.unit);
+    const int n = GuideNumberStep(base, step);
     out.subdivision = L;
     out.step = step;
     out.numberStep = n;

@@ -80,8 +80,10 @@ struct GuideLines {
 };
 GuideLines GuideLineExtents(const GuidesSettings& settings, float x0, float y0, float x1, float y1);
 
-// The number step n for L levels of base B and a unit of `unit` half-widths.
-int GuideNumberStep(int base, int levels, float unit);
+// The number step n: ticks from one numbered tick to the next, growing
+// 1, 5, 10, 50, 100, ... (base 10) or 1, 2, 4, ... (base 2) until numbered
+// ticks `stepPixels` apart are at least 48 pixels apart.
+int GuideNumberStep(int base, float stepPixels);
 
 GuidesShapes LayOutGuides(const GuidesSettings& settings, float x0, float y0, float x1, float y1,
                           const GuideMeasureFn& measure);
