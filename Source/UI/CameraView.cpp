@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/TextureGL.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/ControlBar.h"
 #include "UI/Guides.h"
 #include "UI/Style.h"

@@ -5,7 +5,7 @@
 // the answer. UI thread only.
 #pragma once
 
-#include "App/Settings.h"
+#include "Base/Settings.h"
 #include "UI/Popup.h"
 
 struct AppState;

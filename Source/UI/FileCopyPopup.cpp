@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "Session/Export.h"
 #include "UI/Widgets.h"
 

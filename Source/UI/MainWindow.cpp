@@ -10,8 +10,8 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "App/Version.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
+#include "Base/Version.h"
 #include "UI/AlertPopup.h"
 #include "UI/CameraLayouts.h"
 #include "UI/CameraViewLayout.h"

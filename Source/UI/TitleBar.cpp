@@ -10,11 +10,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/TextureGL.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "Session/MediaName.h"
 #include "UI/ConfirmDialog.h"
 #include "UI/ControlBar.h"
