@@ -49,6 +49,7 @@ void DrawConfirmDialog(float W, float H, float s) {
         if (record->openState == PopupClosed && record->result < 0) g_active = nullptr;
         return;
     }
+    DimLightlyBehindThisPopup();
     const ImGuiStyle& style = ImGui::GetStyle();
     const float width = ImGui::GetWindowWidth(), height = ImGui::GetWindowHeight();
     const float row = 64 * s;

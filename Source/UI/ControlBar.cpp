@@ -65,7 +65,8 @@ void DrawPanelToggles(AppState& app, ImVec2 origin, float Wa, float Ha) {
         const GL::ImageQuad& layoutIcon = icons.layout[PopupShowing(layout) ? 1 : 0];
         ImGui::SetCursorPos(ImVec2(Wa - 3 * d, (Ha - layoutIcon.height) / 2));
         if (IconButton(layoutIcon, connected && !settingsShown, 0.0f) && !PopupShowing(layout)) {
-            RequestPopup(layout, origin.x + Wa - 3 * d, origin.y);
+            // The popup stands above the toggle, its right edge at the toggle's.
+            RequestPopup(layout, origin.x + Wa - 3 * d + layoutIcon.width, origin.y);
         }
     }
 }

@@ -68,6 +68,7 @@ void DrawFileCopyPopup(float W, float H, float s) {
     const float p = ExportFraction(progress.total, progress.done);
     state.displayed = EaseProgress(state.displayed, p, ImGui::GetIO().DeltaTime, openedNow);
 
+    DimLightlyBehindThisPopup();
     const ImGuiStyle& style = ImGui::GetStyle();
     const float width = ImGui::GetWindowWidth(), height = ImGui::GetWindowHeight();
     const float inner = width - 2 * style.WindowPadding.x;

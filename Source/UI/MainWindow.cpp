@@ -243,6 +243,7 @@ void DrawPopups(AppState& app, float W, float H, float s) {
     DrawFileCopyPopup(W, H, s);
     DrawConfirmDialog(W, H, s);
     DrawAlertPopup(W, H, s);
+    ApplyModalDimming();
 }
 
 // Windows begun with an order of 200 or more go to the end of the list, so

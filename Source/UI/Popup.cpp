@@ -4,6 +4,21 @@
 
 namespace ui {
 
+namespace {
+ImGuiWindow* g_lightlyDimmed = nullptr;  // UI thread: the popup of this frame that dims at 20 %
+float g_styleDimAlpha = -1;              // the style's own modal dimming, taken once per style build
+}  // namespace
+
+void DimLightlyBehindThisPopup() { g_lightlyDimmed = ImGui::GetCurrentWindow(); }
+
+void ApplyModalDimming() {
+    ImVec4& dim = ImGui::GetStyle().Colors[ImGuiCol_ModalWindowDimBg];
+    if (g_styleDimAlpha < 0 || (dim.w != 0.2f && dim.w != g_styleDimAlpha)) g_styleDimAlpha = dim.w;
+    ImGuiWindow* top = ImGui::GetTopMostPopupModal();
+    dim = top != nullptr && top == g_lightlyDimmed ? ImVec4(0, 0, 0, 0.2f) : ImVec4(dim.x, dim.y, dim.z, g_styleDimAlpha);
+    g_lightlyDimmed = nullptr;
+}
+
 ProgramPopups& Popups() {
     static ProgramPopups popups = [] {
         ProgramPopups p;

@@ -55,6 +55,12 @@ enum class PopupKind {
 bool BeginPopupRecord(PopupRecord& record, PopupKind kind, ImGuiWindowFlags flags, ImVec2 pivot = ImVec2(0, 0));
 void EndPopupRecord(PopupRecord& record);
 
+// The shared question and progress popups dim the window with black at
+// 20 % instead of the style's modal dimming. Call inside such a popup; the
+// main window applies the dimming of the top-most modal at the end of the frame.
+void DimLightlyBehindThisPopup();
+void ApplyModalDimming();
+
 // The records of the popups that other panels' controls request: the
 // control asks with RequestPopup at its position, the popup's own Draw opens
 // it with BeginPopupRecord. Titles are set here once.
