@@ -141,11 +141,11 @@ protected:
             },
             30s))
             << Log();
-        // The splash is gone: the title bar left of the session button has the bar colour.
+        // The splash is gone: the title bar left of the window buttons has the bar colour.
         ASSERT_TRUE(WaitUntil(
             [&] {
                 const Shot shot = Screenshot(fs::path(temp_.Dir()) / "ready.png");
-                return shot.ok && Near(shot.At(g->x0 + 8, g->y0 + 4), 22, 23, 24, 6) &&
+                return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
                        ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
             },
             60s))
@@ -157,6 +157,10 @@ protected:
     bool PopupAt(int x, int y) {
         const Shot shot = Screenshot(fs::path(temp_.Dir()) / "popup.png");
         return shot.ok && Near(shot.At(x, y), 64, 66, 66, 8);
+    }
+    // The screen shows the popup closed (frames can lag behind on a busy machine).
+    bool PopupGone(const Geometry& g) {
+        return WaitUntil([&] { return !PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms);
     }
     void StartRecording(const Geometry& g) {
         Click(g.recordX(), g.barMiddle());
@@ -187,20 +191,16 @@ protected:
 
     // Clicks through the layout popup: every layout, then the swap, with a
     // screenshot of each; both channels must show in the two-view layouts.
-    void LayoutTour(Geometry g, const std::string& size) {
-        Shoot("main-single-" + size + ".png");
-        struct Step {
-            int button;
-            const char* layout;
-            const char* name;
-        } steps[] = {{4, "SplitVertical", "side-by-side"},
-                     {3, "SplitHorizontal", "stacked"},
-                     {2, "SplitOverlap", "overlap"},
-                     {1, "SingleCamera", "single"}};
+    struct Step {
+        int button;
+        const char* layout;
+        const char* name;
+    };
+    void LayoutTour(Geometry g, const std::string& size, const std::vector<Step>& steps) {
         bool popupShot = false;
         for (const Step& step : steps) {
             Click(g.layoutToggleX(), g.barMiddle());
-            ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 10s))
+            ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms))
                 << "the layout popup did not open";
             if (!popupShot) {
                 std::this_thread::sleep_for(300ms);
@@ -208,8 +208,9 @@ protected:
                 popupShot = true;
             }
             Click(g.layoutButtonX(step.button), g.layoutButtonY());
-            ASSERT_TRUE(WaitUntil([&] { return SettingsHave(std::string("LayoutStyle=") + step.layout); }, 10s))
+            ASSERT_TRUE(WaitUntil([&] { return SettingsHave(std::string("LayoutStyle=") + step.layout); }, 20s, 300ms))
                 << step.layout << "\n" << SettingsText();
+            ASSERT_TRUE(PopupGone(g)) << "the layout popup stayed open";
             MoveTo(g.x0 + g.w / 2, g.y0 + g.h / 2);  // the overlays show while the pointer is over the body
             Shot shot;
             const int top = g.y0 + g.T(), bottom = g.barTop(), left = g.x0, right = g.x0 + g.w;
@@ -228,16 +229,17 @@ protected:
                 }
                 return ColourShare(shot, left, top, right, bottom) > 0.2;
             };
-            EXPECT_TRUE(WaitUntil(bothShow, 15s)) << step.layout;
+            EXPECT_TRUE(WaitUntil(bothShow, 20s, 400ms)) << step.layout;
             std::this_thread::sleep_for(500ms);
             Shoot(std::string("layout-") + step.name + "-" + size + ".png");
             if (std::string(step.layout) == "SplitOverlap") {
                 // Swap the views: the view positions are remembered in the settings.
                 Click(g.layoutToggleX(), g.barMiddle());
                 ASSERT_TRUE(
-                    WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 10s));
+                    WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms));
                 Click(g.layoutButtonX(0), g.layoutButtonY());
-                EXPECT_TRUE(WaitUntil([&] { return SettingsHave("Window=1"); }, 10s)) << SettingsText();
+                EXPECT_TRUE(WaitUntil([&] { return SettingsHave("Window=1"); }, 20s, 300ms)) << SettingsText();
+                ASSERT_TRUE(PopupGone(g)) << "the layout popup stayed open";
                 EXPECT_TRUE(SettingsHave("LayoutStyle=SplitOverlap"));
                 std::this_thread::sleep_for(1s);
                 Shoot("layout-overlap-swapped-" + size + ".png");
@@ -250,23 +252,48 @@ protected:
     std::unique_ptr<Child> sim_, studio_;
 };
 
-TEST_F(MainWindowTest, LayoutPopupSwitchesEveryLayoutAt1280x800) {
-    WriteSettings("SingleCamera", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n", kGuidesConfig);
+// Each size in two halves, so that each test stays short on a busy machine.
+constexpr const char* kWindow1280 = "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n";
+
+TEST_F(MainWindowTest, SideBySideAndStackedAt1280x800) {
+    WriteSettings("SingleCamera", kWindow1280, kGuidesConfig);
     Start("127.0.63.1", "orvexmain63a");
     Geometry g{100, 100, 1280, 800};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
-    ASSERT_NO_FATAL_FAILURE(LayoutTour(g, "1280x800"));
+    Shoot("layout-single-start-1280x800.png");
+    ASSERT_NO_FATAL_FAILURE(
+        LayoutTour(g, "1280x800", {{4, "SplitVertical", "side-by-side"}, {3, "SplitHorizontal", "stacked"}}));
+    EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
+}
+
+TEST_F(MainWindowTest, OverlapSwapAndSingleAt1280x800) {
+    WriteSettings("SplitVertical", kWindow1280, kGuidesConfig);
+    Start("127.0.63.2", "orvexmain63b");
+    Geometry g{100, 100, 1280, 800};
+    ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
+    ASSERT_NO_FATAL_FAILURE(LayoutTour(g, "1280x800", {{2, "SplitOverlap", "overlap"}, {1, "SingleCamera", "single"}}));
     EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
 }
 
 // The whole Xvfb screen. (Full screen itself needs a window manager, which
 // the test display does not run.)
-TEST_F(MainWindowTest, LayoutPopupSwitchesEveryLayoutAt1920x1080) {
+TEST_F(MainWindowTest, SideBySideAndStackedAt1920x1080) {
     WriteSettings("SingleCamera", "WindowPosX=0\nWindowPosY=0\nWindowWidth=1920\nWindowHeight=1080\n", kGuidesConfig);
-    Start("127.0.63.2", "orvexmain63b");
+    Start("127.0.63.6", "orvexmain63f");
     Geometry g{0, 0, 1920, 1080};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
-    ASSERT_NO_FATAL_FAILURE(LayoutTour(g, "1920x1080"));
+    Shoot("layout-single-start-1920x1080.png");
+    ASSERT_NO_FATAL_FAILURE(
+        LayoutTour(g, "1920x1080", {{4, "SplitVertical", "side-by-side"}, {3, "SplitHorizontal", "stacked"}}));
+    EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
+}
+
+TEST_F(MainWindowTest, OverlapSwapAndSingleAt1920x1080) {
+    WriteSettings("SplitVertical", "WindowPosX=0\nWindowPosY=0\nWindowWidth=1920\nWindowHeight=1080\n", kGuidesConfig);
+    Start("127.0.63.7", "orvexmain63g");
+    Geometry g{0, 0, 1920, 1080};
+    ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
+    ASSERT_NO_FATAL_FAILURE(LayoutTour(g, "1920x1080", {{2, "SplitOverlap", "overlap"}, {1, "SingleCamera", "single"}}));
     EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
 }
 
@@ -281,7 +308,7 @@ TEST_F(MainWindowTest, SystemMenuChangesTheUiScale) {
     Click(700, g.titleY(), 3);
     const int row = 44;           // one menu line (26-pixel font) and the item spacing
     const int firstRow = 175;     // bar bottom + 1 + padding + half a line
-    ASSERT_TRUE(WaitUntil([&] { return PopupAt(705, firstRow - 16); }, 10s)) << "no system menu";
+    ASSERT_TRUE(WaitUntil([&] { return PopupAt(705, firstRow - 16); }, 20s, 300ms)) << "no system menu";
     MoveTo(750, firstRow);
     std::this_thread::sleep_for(600ms);
     MoveTo(900, firstRow);
@@ -292,7 +319,7 @@ TEST_F(MainWindowTest, SystemMenuChangesTheUiScale) {
     // "50%" is the fourth choice of the submenu right of "UI Scale".
     ASSERT_TRUE(PopupAt(1200, firstRow + 3 * row)) << "the UI Scale choices are not where expected";
     Click(1200, firstRow + 3 * row);
-    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("DPI=192"); }, 10s)) << SettingsText();
+    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("DPI=192"); }, 20s, 300ms)) << SettingsText();
     // Half scale: the title bar is 24 pixels high, the control bar 44.
     const bool rebuilt = WaitUntil(
         [&] {
@@ -322,16 +349,16 @@ TEST_F(MainWindowTest, CloseDuringRecordingAsksFirst) {
     ASSERT_NO_FATAL_FAILURE(StartRecording(g));
     // Close: the confirmation instead of the end.
     Click(g.closeX(), g.titleY());
-    ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 10s)) << Log();
+    ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 20s, 300ms)) << Log();
     std::this_thread::sleep_for(300ms);
     Shoot("confirm-close.png");
     Click(g.dialogX(kCancel), g.dialogY());
-    ASSERT_TRUE(WaitUntil([&] { return !PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 20s, 300ms));
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(studio_->Wait(0ms), -1) << "Cancel ended the program";
     // Close again, "Save and Close": the program ends and both files are whole.
     Click(g.closeX(), g.titleY());
-    ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 10s)) << Log();
+    ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 20s, 300ms)) << Log();
     Click(g.dialogX(kSaveAndClose), g.dialogY());
     EXPECT_EQ(studio_->Wait(30s), 0) << Log();
     const std::vector<fs::path> videos = Videos();
@@ -349,7 +376,7 @@ TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     const auto dialogOpen = [&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); };
     const auto openLayoutPopup = [&] {
         Click(g.layoutToggleX(), g.barMiddle());
-        return WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 10s);
+        return WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms);
     };
     // Single view while the second view records: two buttons; "Cancel" keeps both.
     ASSERT_TRUE(openLayoutPopup());
@@ -358,7 +385,7 @@ TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     std::this_thread::sleep_for(300ms);
     Shoot("confirm-switch-single.png");
     Click(g.dialogX(kCancel), g.dialogY());
-    ASSERT_TRUE(WaitUntil([&] { return !dialogOpen(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !dialogOpen(); }, 20s, 300ms));
     std::this_thread::sleep_for(1s);
     EXPECT_TRUE(SettingsHave("LayoutStyle=SplitVertical")) << SettingsText();
     // Again, "Save and Switch": single view; the second view's recording ends whole.
@@ -366,10 +393,10 @@ TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     Click(g.layoutButtonX(1), g.layoutButtonY());
     ASSERT_TRUE(WaitUntil(dialogOpen, 10s)) << Log();
     Click(g.dialogX(kSwitchAlone), g.dialogY());
-    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("LayoutStyle=SingleCamera"); }, 10s)) << SettingsText();
+    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("LayoutStyle=SingleCamera"); }, 20s, 300ms)) << SettingsText();
     const std::vector<fs::path> videos = Videos();
     ASSERT_EQ(videos.size(), 2u);
-    EXPECT_TRUE(WaitUntil([&] { return Packets(videos[1]) > 10; }, 10s)) << "the satellite's file is not finished";
+    EXPECT_TRUE(WaitUntil([&] { return Packets(videos[1]) > 10; }, 20s, 300ms)) << "the satellite's file is not finished";
     // In single view the shown camera records: the swap asks with three buttons;
     // "Add View" shows both, one inset, and keeps recording.
     ASSERT_TRUE(openLayoutPopup());
@@ -378,9 +405,10 @@ TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     std::this_thread::sleep_for(300ms);
     Shoot("confirm-switch-swap.png");
     Click(g.dialogX(kAddView), g.dialogY());
-    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("LayoutStyle=SplitOverlap"); }, 10s)) << SettingsText();
+    ASSERT_TRUE(WaitUntil([&] { return SettingsHave("LayoutStyle=SplitOverlap"); }, 20s, 300ms)) << SettingsText();
+    ASSERT_TRUE(WaitUntil([&] { return !dialogOpen(); }, 20s, 300ms));
     const uintmax_t before = fs::file_size(videos[0]);
-    EXPECT_TRUE(WaitUntil([&] { return fs::file_size(videos[0]) > before; }, 10s)) << "the recording stopped";
+    EXPECT_TRUE(WaitUntil([&] { return fs::file_size(videos[0]) > before; }, 20s, 300ms)) << "the recording stopped";
     MoveTo(g.x0 + g.w / 2, g.y0 + g.h / 2);
     std::this_thread::sleep_for(1500ms);
     Shoot("recording-overlap.png");
