@@ -5,7 +5,7 @@
 #include "App/AppState.h"
 #include "App/AppSessions.h"
 #include "Session/Deletion.h"
-#include "UI/MediaMath.h"
+#include "UI/FileCopyPopup.h"
 #include "UI/Widgets.h"
 
 namespace ui {
@@ -40,7 +40,7 @@ void DeleteFilesPopup::Draw(AppState& app) {
     ImGui::TextUnformatted("Deleting ...");
     const size_t total = deletion.filesTotal;
     const float progress = total > 0 ? 1.0f - float(deletion.files.size()) / float(total) : 1.0f;
-    displayed_ = StepProgressBar(displayed_, progress, ImGui::GetIO().DeltaTime);
+    displayed_ = EaseProgress(displayed_, progress, ImGui::GetIO().DeltaTime, false);
     ImGui::ProgressBar(displayed_, ImVec2(-1, 40 * s), "");
     // The step stops the player first when it shows the file, and refreshes
     // the sessions once the list is empty and the bar has reached the end.

@@ -5,7 +5,7 @@
 #include "App/AppState.h"
 #include "App/AppSessions.h"
 #include "Session/Deletion.h"
-#include "UI/MediaMath.h"
+#include "UI/FileCopyPopup.h"
 #include "UI/SessionListMath.h"
 
 namespace ui {
@@ -87,7 +87,7 @@ void DeleteSessionPopup::Draw(AppState& app) {
     } else {
         const size_t total = deletion.sessionTotal;
         const float progress = total > 0 ? 1.0f - float(deletion.sessionFiles.size()) / float(total) : 1.0f;
-        displayed_ = StepProgressBar(displayed_, progress, ImGui::GetIO().DeltaTime);
+        displayed_ = EaseProgress(displayed_, progress, ImGui::GetIO().DeltaTime, false);
         ImGui::SetCursorPosY(bottom);
         ImGui::ProgressBar(displayed_, ImVec2(-1, rowHeight), "");
         if (deletion.SessionDeletionStep(displayed_)) {

@@ -167,7 +167,7 @@ void FolderPicker::DrawBrowser(float W, float H, float s) {
     const float listTop = pad + 2 * row + pad / 2, listBottom = h - pad - row - pad / 2;
     ImGui::SetCursorPos(ImVec2(pad, listTop));
     ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(0, 0));
-    ImGui::BeginChild("##FolderList", ImVec2(w - 2 * pad, listBottom - listTop), true);
+    ImGui::BeginChild("##FolderList", ImVec2(w - 2 * pad, listBottom - listTop), false);
     if (subfolders_.empty()) ImGui::TextDisabled("No folders here");
     for (const std::string& name : subfolders_) {
         if (ImGui::Selectable(name.c_str(), false, 0, ImVec2(0, row))) next = ChildFolder(browsed_, name);

@@ -80,11 +80,16 @@ void ImageView(AppState& app, float x, float y, float width, float height) {
     }
     SessionStore& store = Sessions();
     DrawPlaybackGuides(store.playerHistory.get(), store.viewed.entry.cameraSlot,
-                       double(store.viewed.entry.time) / 1000000.0, player.showGuides, ox, oy, ox + zw, oy + zh);
+                       double(store.viewed.entry.time) / 1000000.0, app.playerOverlay, ox, oy, ox + zw, oy + zh);
     ImGui::EndChild();
     player.panU = view.panU;
     player.panV = view.panV;
     player.zoom = view.zoom;
+}
+
+void ImageView(AppState& app) {
+    const ImVec2 p = ImGui::GetCursorScreenPos(), avail = ImGui::GetContentRegionAvail();
+    ImageView(app, p.x, p.y, avail.x, avail.y);
 }
 
 }  // namespace ui

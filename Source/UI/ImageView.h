@@ -9,5 +9,7 @@ namespace ui {
 
 // Draws the loaded image texture into the area (screen pixels).
 void ImageView(AppState& app, float x, float y, float width, float height);
+// The same over the rest of the current window's content region (the body).
+void ImageView(AppState& app);
 
 }  // namespace ui

@@ -96,9 +96,4 @@ float PinchZoom(float zoom, float distance, float previousDistance) {
     return zoom + (distance - previousDistance) / (400.0f / zoom);
 }
 
-float StepProgressBar(float displayed, float progress, float frameTimeS) {
-    displayed = displayed + (progress + 0.005f - displayed) * 6.0f * frameTimeS;
-    return std::min(displayed, progress);
-}
-
 }  // namespace ui

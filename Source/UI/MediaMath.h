@@ -46,8 +46,4 @@ float WheelZoom(float zoom, float wheel);
 // The pinch's zoom: zoom + (distance - previous distance) / (400 / zoom).
 float PinchZoom(float zoom, float distance, float previousDistance);
 
-// The eased progress bar of the progress popups: displayed moves toward
-// progress + 0.005 at 6 x frame time per second and never passes progress.
-float StepProgressBar(float displayed, float progress, float frameTimeS);
-
 }  // namespace ui

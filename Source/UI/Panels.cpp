@@ -1,78 +1,34 @@
 #include "UI/Panels.h"
 
-#include <imgui.h>
-
-#include "App/AppState.h"
-#include "App/AppSessions.h"
 #include "UI/ControlBar.h"
-#include "UI/DeleteFilesPopup.h"
-#include "UI/DeleteSessionPopup.h"
-#include "UI/FolderPicker.h"
+#include "UI/FileListPanel.h"
 #include "UI/ImageControls.h"
 #include "UI/ImageView.h"
 #include "UI/MainWindow.h"
 #include "UI/MediaSelection.h"
 #include "UI/SessionPopup.h"
-#include "UI/Style.h"
 #include "UI/TitleBar.h"
 #include "UI/VideoControls.h"
 #include "UI/VideoView.h"
-#include "UI/Widgets.h"
-#include "Video/AV/MediaPlayer.h"
 
 namespace ui {
 
-namespace {
-
-void PlayerBody(AppState& app) {
-    AV::MediaPlayer& player = Player();
-    const std::string status = player.Status();
-    const ImVec2 avail = ImGui::GetContentRegionAvail();
-    if (!status.empty()) {
-        TextInBox(TextCentred, avail, "%s", status.c_str());
-        return;
-    }
-    switch (player.mediaType.load()) {
-    case 1:
-        VideoView(app);
-        return;
-    case 2: {
-        const ImVec2 p = ImGui::GetCursorScreenPos();
-        ImageView(app, p.x, p.y, avail.x, avail.y);
-        return;
-    }
-    default:
-        break;
-    }
-    if (!LoadFirstMedia(app)) TextInBox(TextCentred, avail, "No media files to view");
-}
-
-void ControlBarWithPlayer(AppState& app) {
-    DrawControlBar(app);
-    if (!app.PlayerMode) return;
-    if (Player().stream.IsOpen()) {
-        VideoControls(app);
-    } else if (HasViewableMedia(app)) {
-        ImageControls(app);
-    }
-}
-
-void SessionPopups(AppState& app) {
-    TheSessionPopup().Draw(app);
-    TheDeleteSessionPopup().Draw(app);
-    TheDeleteFilesPopup().Draw(app);
-    TheFolderPicker().Draw(float(app.ClientWidth), float(app.ClientHeight), app.UiScale);
-}
-
-}  // namespace
-
+// One line per panel or popup. The places that are still empty (settings,
+// light view, diagnostics, crawler, firmware, latency, keyboard) are listed
+// in MainWindowPanels; the camera view layout popup, the export progress, the
+// confirmation dialog and the alert popup are the main window's own.
 void RegisterPanels() {
     MainWindowPanels& panels = Panels();
     panels.titleBar = DrawTitleBar;
-    panels.controlBar = ControlBarWithPlayer;
-    panels.playerBody = PlayerBody;
-    panels.popups = SessionPopups;
-    SetSessionPopupRequest(RequestSessionPopupFromControls);
+    panels.controlBar = DrawControlBar;
+    panels.fileListPanel = DrawFileListPanel;
+    panels.videoView = VideoView;
+    panels.imageView = ImageView;
+    panels.loadFirstMedia = LoadFirstMedia;
+    panels.playbackControls = VideoControls;
+    panels.mediaNavigation = ImageControls;
+    panels.hasViewableMedia = HasViewableMedia;
+    panels.sessionPopups = DrawSessionPopups;
 }
 
 }  // namespace ui

@@ -9,8 +9,10 @@
 #include "Base/Text.h"
 #include "App/AppSessions.h"
 #include "Session/StorageFolder.h"
+#include "UI/DeleteFilesPopup.h"
 #include "UI/DeleteSessionPopup.h"
 #include "UI/FolderPicker.h"
+#include "UI/Popup.h"
 #include "UI/SessionListMath.h"
 #include "UI/Widgets.h"
 
@@ -43,14 +45,11 @@ SessionPopup& TheSessionPopup() {
     return popup;
 }
 
-void RequestSessionPopupFromControls(AppState& /*app*/) {
-    if (!TheSessionPopup().IsOpen()) TheSessionPopup().Request(0, 0);
-}
-
-void SessionPopup::Request(float x, float y) {
-    request_ = true;
-    x_ = x;
-    y_ = y;
+void DrawSessionPopups(AppState& app) {
+    TheSessionPopup().Draw(app);
+    TheDeleteSessionPopup().Draw(app);
+    TheDeleteFilesPopup().Draw(app);
+    TheFolderPicker().Draw(float(app.ClientWidth), float(app.ClientHeight), app.UiScale);
 }
 
 void SessionPopup::Add(AppState& /*app*/) {
@@ -65,7 +64,7 @@ void SessionPopup::Add(AppState& /*app*/) {
         return;
     }
     name_[0] = '\0';
-    ImGui::CloseCurrentPopup();
+    ClosePopup(Popups().session);
     store.currentIndex = index;
     store.RefreshSessions();
 }
@@ -129,7 +128,7 @@ void SessionPopup::DrawSessionList(AppState& app, float rows) {
     if (resume >= 0) {
         store.currentIndex = resume;
         store.RefreshSessions();
-        ImGui::CloseCurrentPopup();
+        ClosePopup(Popups().session);
     }
     if (remove >= 0) TheDeleteSessionPopup().Request(remove);
 }
@@ -161,30 +160,26 @@ void SessionPopup::Draw(AppState& app) {
     const float W = float(app.ClientWidth), H = float(app.ClientHeight);
     SessionStore& store = Sessions();
     const bool noSessions = store.sessions.empty();
-    bool opening = false;
-    if (request_) {
-        request_ = false;
-        ImGui::OpenPopup(kPopupName);
-        highlighted_ = store.currentIndex < 0 ? 0 : store.currentIndex;
-        opening = true;
-    }
+    PopupRecord& record = Popups().session;
+    const bool opening = record.openState == PopupRequested;
+    if (opening) highlighted_ = store.currentIndex < 0 ? 0 : store.currentIndex;
     const float T = float(int(48 * s));
     int rows = 0;
-    float width = 0, height = 0;
     if (noSessions) {
-        width = 700 * s;
-        height = 410 * s;
-        ImGui::SetNextWindowPos(ImVec2((W - width) / 2, (H - height) / 2 - 64 * s), ImGuiCond_Always);
+        record.width = 700 * s;
+        record.height = 410 * s;
+        record.x = (W - record.width) / 2;
+        record.y = (H - record.height) / 2 - 64 * s;
     } else {
         rows = SessionListRows(H, T, s, int(store.sessions.size()));
-        width = 500 * s;
-        height = SessionPopupHeight(rows, s);
-        ImGui::SetNextWindowPos(ImVec2(x_, y_), ImGuiCond_Always);
+        record.width = 500 * s;
+        record.height = SessionPopupHeight(rows, s);
     }
-    ImGui::SetNextWindowSize(ImVec2(width, height), ImGuiCond_Always);
-    open_ = ImGui::BeginPopup(kPopupName, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove |
-                                              ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoScrollbar);
-    if (!open_) return;
+    const float width = record.width;
+    if (!BeginPopupRecord(record, PopupKind::Plain,
+                          ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoResize |
+                              ImGuiWindowFlags_NoScrollbar))
+        return;
     // A text field is open: keys such as Space belong to it, not to the player.
     app.popupLatch = true;
     ++app.popupLatchCounter;
@@ -199,7 +194,7 @@ void SessionPopup::Draw(AppState& app) {
         DrawSessionList(app, float(rows));
     }
     DrawStorageLine(app, width);
-    ImGui::EndPopup();
+    EndPopupRecord(record);
 }
 
 }  // namespace ui

@@ -36,7 +36,7 @@ void VideoView(AppState& app) {
         g_record.width = r.w;
         g_record.height = r.h;
         ImGui::GetWindowDrawList()->AddCallback(GL::DrawVideoCallback, &g_record);
-        DrawPlaybackGuides(store.playerHistory.get(), store.viewed.entry.cameraSlot, shownS, player.showGuides, r.x, r.y,
+        DrawPlaybackGuides(store.playerHistory.get(), store.viewed.entry.cameraSlot, shownS, app.playerOverlay, r.x, r.y,
                            r.x + r.w, r.y + r.h);
     }
     if (!app.popupLatch && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Space), false) &&

@@ -61,7 +61,6 @@ struct MediaPlayer {
     std::shared_ptr<GL::TextureGL> imageTexture;
     float panU = 0.5f, panV = 0.5f;
     float zoom = 0;  // 0: fit to the view
-    bool showGuides = true;  // the control bar's playback-overlay switch
 
     std::string Status();  // copy under the player lock
 };

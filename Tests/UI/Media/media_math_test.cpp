@@ -108,18 +108,4 @@ TEST(ImageView, PinchGrowsWithTheFingersSpread) {
     EXPECT_FLOAT_EQ(PinchZoom(1.0f, 400, 400), 1.0f);
 }
 
-TEST(ProgressBar, EasesUpToTheValueAndNeverPastIt) {
-    float shown = 0;
-    int frames = 0;
-    while (shown < 0.99f && frames < 1000) {
-        shown = StepProgressBar(shown, 1.0f, 1.0f / 60);
-        ASSERT_LE(shown, 1.0f);
-        ++frames;
-    }
-    EXPECT_GT(frames, 10);  // visibly moves, not a jump
-    EXPECT_LT(frames, 120);
-    EXPECT_FLOAT_EQ(StepProgressBar(0.5f, 0.25f, 1.0f / 60), 0.25f);  // capped at the true value
-    EXPECT_FLOAT_EQ(StepProgressBar(0.0f, 0.0f, 0.1f), 0.0f);
-}
-
 }  // namespace
