@@ -56,7 +56,8 @@ void RequestExport(AppState& app) {
 
 void StartExport(AppState& app, const Path& folder) {
     SessionStore& store = Sessions();
-    std::vector<Path> sources, destinations;
+    std::vector<Path> sources;
+    std::vector<std::string> names;
     for (size_t i = 0; i < g_list.ticks.size() && i < store.viewable.size(); ++i) {
         for (size_t j = 0; j < g_list.ticks[i].size() && j < store.viewable[i].size(); ++j) {
             if (g_list.ticks[i][j] != 1) continue;
@@ -67,10 +68,13 @@ void StartExport(AppState& app, const Path& folder) {
             const std::string name = known ? ExportFileName(store.sessions[i].name, entry, info)
                                            : std::string(source.Name());
             sources.push_back(source);
-            destinations.push_back(Join(folder, name));
+            names.push_back(name);
         }
     }
     if (sources.empty()) return;
+    MakeNamesDistinct(&names);
+    std::vector<Path> destinations;
+    for (const std::string& name : names) destinations.push_back(Join(folder, name));
     app.settings.RecentExport = folder.Text();
     SaveSettings(app.settings, app.dataFolder);
     const uint64_t id = StartExportPopup();
@@ -238,7 +242,9 @@ void DrawFileListPanel(AppState& app, ViewRect place) {
     if (ImGui::Button("Select", ImVec2(buttonW, buttonH))) g_list.selectMode = !g_list.selectMode;
     if (g_list.selectMode && g_list.selectedCount >= 1) {
         ImGui::SetCursorPos(ImVec2(buttonW + pad, 0));
-        if (ImGui::Button("Export##SelectedFiles", ImVec2(buttonW, buttonH)) && !TheFolderPicker().Busy())
+        // One export at a time: a new one only once the last one's popup has closed.
+        if (ImGui::Button("Export##SelectedFiles", ImVec2(buttonW, buttonH)) && !TheFolderPicker().Busy() &&
+            !PopupShowing(ExportPopup()))
             RequestExport(app);
         ImGui::SetCursorPos(ImVec2(2 * (buttonW + pad), 0));
         if (ImGui::Button("Delete##SelectedFiles", ImVec2(buttonW, buttonH))) AskDelete();

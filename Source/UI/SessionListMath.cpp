@@ -1,5 +1,6 @@
 #include "UI/SessionListMath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -92,6 +93,20 @@ bool SessionBoxTicked(const std::vector<int32_t>& marks) {
 void SetSessionBox(std::vector<int32_t>* marks, bool ticked) {
     for (int32_t& mark : *marks)
         if (mark != -1) mark = ticked ? 1 : 0;
+}
+
+void MakeNamesDistinct(std::vector<std::string>* names) {
+    std::vector<std::string> taken;
+    for (std::string& name : *names) {
+        std::string candidate = name;
+        const size_t dot = name.find_last_of('.');
+        const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+        const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+        for (int n = 2; std::find(taken.begin(), taken.end(), candidate) != taken.end(); ++n)
+            candidate = stem + " (" + std::to_string(n) + ")" + extension;
+        taken.push_back(candidate);
+        name = candidate;
+    }
 }
 
 }  // namespace ui

@@ -50,4 +50,9 @@ bool SessionBoxTicked(const std::vector<int32_t>& marks);
 // Changing the session box sets every mark that is not -1.
 void SetSessionBox(std::vector<int32_t>* marks, bool ticked);
 
+// Export destinations of one export that would fall on the same name (two
+// files written in the same second) get " (2)", " (3)" ... before the
+// extension, in list order, so no copy overwrites another of the same export.
+void MakeNamesDistinct(std::vector<std::string>* names);
+
 }  // namespace ui

@@ -106,4 +106,16 @@ TEST(FileList, SessionBoxIgnoresFilesThatCannotBeTicked) {
     EXPECT_EQ(marks, (std::vector<int32_t>{0, -1, 0}));
 }
 
+TEST(Export, NamesOfOneExportNeverCollide) {
+    std::vector<std::string> names{"Job_2026-12-10_13.29.38.mkv", "Job_2026-12-10_13.29.38.mkv", "Job_x.jpg",
+                                   "Job_2026-12-10_13.29.38.mkv", "Job_2026-12-10_13.29.38 (2).mkv", "noext", "noext"};
+    MakeNamesDistinct(&names);
+    EXPECT_EQ(names, (std::vector<std::string>{"Job_2026-12-10_13.29.38.mkv", "Job_2026-12-10_13.29.38 (2).mkv",
+                                               "Job_x.jpg", "Job_2026-12-10_13.29.38 (3).mkv",
+                                               "Job_2026-12-10_13.29.38 (2) (2).mkv", "noext", "noext (2)"}));
+    std::vector<std::string> same{"a.mkv", "b.mkv"};
+    MakeNamesDistinct(&same);  // distinct names stay as they are (a second export overwrites them)
+    EXPECT_EQ(same, (std::vector<std::string>{"a.mkv", "b.mkv"}));
+}
+
 }  // namespace

@@ -74,7 +74,7 @@ double Changed(const testsupport::Shot& a, const testsupport::Shot& b, int x0, i
     return all ? double(changed) / double(all) : 0;
 }
 
-bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 struct Folders {
     fs::path root, data, storage;
@@ -89,9 +89,9 @@ struct Folders {
     ~Folders() {
         if (!getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root);
     }
-    void WriteSettings(const std::string& extra) const {
+    void WriteSettings(const std::string& extra, const std::string& layout = "") const {
         std::ofstream(data / "settings.ini") << "[File]\nSessionDirectory=" << storage.string() << "\n"
-                                             << extra << "[Layout]\nWindowPosX=" << kLeft << "\nWindowPosY=" << kTop
+                                             << extra << "[Layout]\n" << layout << "WindowPosX=" << kLeft << "\nWindowPosY=" << kTop
                                              << "\nWindowWidth=" << kWidth << "\nWindowHeight=" << kHeight
                                              << "\nDPI=96\n";
     }
@@ -128,14 +128,14 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     const std::string empty = Name("Job A", MediaType::Video, 500, 0);
     fs::copy_file(kMedia + "/testsrc-120s.mkv", f.storage / longVideo);
     fs::copy_file(kMedia + "/testsrc-1fps.mkv", f.storage / shortVideo);
-    ASSERT_TRUE(Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=1600x1200 -frames:v 1 '" +
+    ASSERT_TRUE(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=1600x1200 -frames:v 1 '" +
                     (f.storage / still).string() + "'"));
     // Cut short: a "live" file (no duration, no index) of which only the first half was written.
     const fs::path full = f.root / "full.mkv";
-    ASSERT_TRUE(Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 20 -c:v libx264 "
+    ASSERT_TRUE(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 20 -c:v libx264 "
                     "-preset ultrafast -g 25 -pix_fmt yuv420p -live 1 -f matroska pipe:1 > '" +
                     full.string() + "'"));
-    ASSERT_TRUE(Run("head -c " + std::to_string(fs::file_size(full) / 2) + " '" + full.string() + "' > '" +
+    ASSERT_TRUE(Shell("head -c " + std::to_string(fs::file_size(full) / 2) + " '" + full.string() + "' > '" +
                     (f.storage / cut).string() + "'"));
     std::ofstream(f.storage / empty).close();
     ASSERT_TRUE(SaveSessionData(Path(f.storage.string()), "Job A", SessionData{}));
@@ -153,13 +153,20 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     ASSERT_GT(s, 0) << log();
     const int band = int(88 * s);
     const int bottomY = kTop + kHeight - band / 2;  // centre of the control bar's bottom band
-    // The splash has gone when the control bar's colour shows at its left end.
+    // The splash has gone when the control bar's own colour (22, 23, 24) has
+    // shown at its left end for a whole second (the splash fades out to black).
+    std::chrono::steady_clock::time_point barSince{};
     ASSERT_TRUE(Eventually(
         [&] {
             const testsupport::Shot shot = testsupport::Screenshot(f.root / "bar.png");
-            if (!shot.ok) return false;
-            const uint8_t* p = shot.At(kLeft + 4, kTop + kHeight - 4);
-            return p[0] < 40 && p[1] < 40 && p[2] < 40;
+            const uint8_t* p = shot.ok ? shot.At(kLeft + 4, kTop + kHeight - 4) : nullptr;
+            if (p == nullptr || std::abs(p[0] - 22) > 3 || std::abs(p[1] - 23) > 3 || std::abs(p[2] - 24) > 3) {
+                barSince = {};
+                return false;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (barSince == std::chrono::steady_clock::time_point{}) barSince = now;
+            return now - barSince >= 1s;
         },
         30s))
         << log();
@@ -185,8 +192,14 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
 
     // The scrubber at its middle: the first picture at or after 60 s, within one frame (25 fps).
     const int scrubY = kTop + kHeight - C + int(20 * s) / 2;
-    ASSERT_TRUE(Click(kLeft + 48 + (kWidth - 96) / 2, scrubY));
-    ASSERT_TRUE(Eventually([&] { return log().find("MediaPlayer | seek 500: position ") != std::string::npos; }, 20s))
+    // (pressed again every few seconds: a press in the very frame the picture came may be taken by the layout change)
+    int presses = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            if (presses++ % 25 == 0) Click(kLeft + 48 + (kWidth - 96) / 2, scrubY);
+            return log().find("MediaPlayer | seek 500: position ") != std::string::npos;
+        },
+        30s))
         << log();
     const double position = LastNumberAfter(log(), "MediaPlayer | seek 500: position ");
     EXPECT_GE(position, 60.0);
@@ -272,17 +285,39 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     const int frame = font + 2 * int(6 * s);
     const int listTop = kTop + T + int(56 * s);
     auto rowY = [&](int j) { return listTop + frame + (int(12 * s) + font) + int(52 * s) * j + int(26 * s); };
-    ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "file-list.png").ok; }, 10s));
-    // Select mode, tick the two recordings, export them into a folder picked in the browser.
-    ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));  // Select
     const int tickX = kLeft + int(R) + int(16 * s) + frame / 2;
+    // Shown once the rows stand where they belong (the row under the pointer may be lit).
+    testsupport::Shot listShot;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            listShot = testsupport::Screenshot(shots / "file-list.png");
+            return listShot.ok && LitShare(listShot, kLeft + int(R) + 10, kTop + T + 10, kLeft + kWidth - 10, rowY(4)) > 0.5;
+        },
+        20s));
+    // Select mode (the tick boxes appear), tick the two recordings, export them into a folder picked in the browser.
+    ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));  // Select
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const testsupport::Shot now = testsupport::Screenshot(f.root / "ticks.png");
+            return now.ok && Changed(listShot, now, tickX - frame / 2, rowY(0) - frame / 2, tickX + frame / 2,
+                                     rowY(4) + frame / 2) > 0.1;
+        },
+        20s))
+        << "no tick boxes";
     ASSERT_TRUE(Click(tickX, rowY(0)));
     ASSERT_TRUE(Click(tickX, rowY(1)));
     ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "file-list-select.png").ok; }, 10s));
     ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + int(128 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));
     const int popupX = kLeft + kWidth / 2 - int(320 * s), popupY = kTop + kHeight / 2 - int(240 * s);
-    ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "folder-browser.png").ok; }, 10s));
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const testsupport::Shot shot = testsupport::Screenshot(shots / "folder-browser.png");
+            return shot.ok && LitShare(shot, popupX + 10, popupY + 10, popupX + int(600 * s), popupY + int(40 * s)) > 0.5;
+        },
+        20s))
+        << "no folder browser";
     ASSERT_TRUE(Click(popupX + int(320 * s), popupY + int(104 * s) + int(20 * s)));  // the sub-folder "picked"
+    ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "folder-browser-picked.png").ok; }, 10s));
     ASSERT_TRUE(Click(popupX + int(368 * s) + int(60 * s), popupY + int(444 * s)));   // Choose
     const fs::path picked = exports / "picked";
     auto exported = [&] {
@@ -293,6 +328,8 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     };
     ASSERT_TRUE(Eventually([&] { return exported().size() == 2; }, 30s)) << log();
     const std::vector<std::string> names = exported();
+    // Both recordings were written in the same second: the second copy gets its own name, none is overwritten.
+    EXPECT_NE(names[0], names[1]);
     for (const std::string& n : names) {
         EXPECT_EQ(n.find(".part"), std::string::npos) << n;  // no temporary name survives
         EXPECT_EQ(n.substr(n.size() - 4), ".mkv") << n;
@@ -307,7 +344,7 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
 TEST(SessionPopupUi, RecordWithoutASessionAsksForOneAndThenRecordsIntoIt) {
     if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
     Folders f;  // an empty storage folder: no session at all
-    f.WriteSettings("");
+    f.WriteSettings("", "LayoutStyle=SplitVertical\n");
     const fs::path shots = fs::path(kBuild) / "screenshots";
     fs::create_directories(shots);
     testsupport::ChildProcess sim({kBuild + "/orvex-camsim", "--address", "127.0.42.40", "--name", "orvexpopup42",
