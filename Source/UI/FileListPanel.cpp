@@ -148,14 +148,11 @@ void FileRow(AppState& app, int i, int j, const DayGroupRow& day, std::vector<in
     const float width = ImGui::GetContentRegionAvail().x;
     ImGui::PushID(j);
     const bool highlighted = i == store.selectedList && j == store.selectedFile;
-    if (ImGui::InvisibleButton("##FileSelectButton", ImVec2(width, rowHeight))) SelectMedia(app, i, j);
-    const bool hovered = ImGui::IsItemHovered();
-    ImGui::SetItemAllowOverlap();  // the tick box drawn over the row takes its own clicks
     ImDrawList* list = ImGui::GetWindowDrawList();
-    if (highlighted || hovered) {
-        list->AddRectFilled(p0, ImVec2(p0.x + width, p0.y + rowHeight),
-                            ImGui::GetColorU32(highlighted ? ImGuiCol_Header : ImGuiCol_HeaderHovered));
-    }
+    list->ChannelsSplit(2);  // 0: the row's background, 1: its contents
+    list->ChannelsSetCurrent(1);
+    // The tick box comes first and the row's button starts right of it, so
+    // a press on the box never selects the row.
     float x = p0.x + 8 * s;
     const bool tickable = g_list.selectMode && row.selectable;
     if (tickable) {
@@ -165,6 +162,17 @@ void FileRow(AppState& app, int i, int j, const DayGroupRow& day, std::vector<in
         x += ImGui::GetFrameHeight() + 8 * s;
     } else {
         marks[j] = -1;
+    }
+    const float buttonX = tickable ? x - 4 * s : p0.x;
+    ImGui::SetCursorScreenPos(ImVec2(buttonX, p0.y));
+    if (ImGui::InvisibleButton("##FileSelectButton", ImVec2(std::max(1.0f, p0.x + width - buttonX), rowHeight)))
+        SelectMedia(app, i, j);
+    const bool hovered = ImGui::IsItemHovered();
+    if (highlighted || hovered) {
+        list->ChannelsSetCurrent(0);  // behind the tick box and the label
+        list->AddRectFilled(p0, ImVec2(p0.x + width, p0.y + rowHeight),
+                            ImGui::GetColorU32(highlighted ? ImGuiCol_Header : ImGuiCol_HeaderHovered));
+        list->ChannelsSetCurrent(1);
     }
     const GL::ImageQuad& icon = entry.type == MediaType::Video ? icons.videoFile : icons.imageFile;
     if (icon.texture) {
@@ -176,6 +184,7 @@ void FileRow(AppState& app, int i, int j, const DayGroupRow& day, std::vector<in
     }
     list->AddText(ImVec2(x, p0.y + (rowHeight - ImGui::GetTextLineHeight()) / 2), ImGui::GetColorU32(ImGuiCol_Text),
                   row.label.c_str());
+    list->ChannelsMerge();
     ImGui::SetCursorScreenPos(ImVec2(p0.x, p0.y + rowHeight));
     ImGui::PopID();
 }

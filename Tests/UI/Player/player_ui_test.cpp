@@ -116,6 +116,25 @@ float WaitForScale(const std::function<std::string()>& log) {
     return s;
 }
 
+// The splash has gone when the control bar's own colour (22, 23, 24) has
+// shown at its left end for a whole second (the splash fades out to black).
+bool WaitForSplashToGo(const fs::path& scratch) {
+    std::chrono::steady_clock::time_point since{};
+    return Eventually(
+        [&] {
+            const testsupport::Shot shot = testsupport::Screenshot(scratch);
+            const uint8_t* p = shot.ok ? shot.At(kLeft + 4, kTop + kHeight - 4) : nullptr;
+            if (p == nullptr || std::abs(p[0] - 22) > 3 || std::abs(p[1] - 23) > 3 || std::abs(p[2] - 24) > 3) {
+                since = {};
+                return false;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (since == std::chrono::steady_clock::time_point{}) since = now;
+            return now - since >= 1s;
+        },
+        60s);
+}
+
 TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
     Folders f;
@@ -153,23 +172,7 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     ASSERT_GT(s, 0) << log();
     const int band = int(88 * s);
     const int bottomY = kTop + kHeight - band / 2;  // centre of the control bar's bottom band
-    // The splash has gone when the control bar's own colour (22, 23, 24) has
-    // shown at its left end for a whole second (the splash fades out to black).
-    std::chrono::steady_clock::time_point barSince{};
-    ASSERT_TRUE(Eventually(
-        [&] {
-            const testsupport::Shot shot = testsupport::Screenshot(f.root / "bar.png");
-            const uint8_t* p = shot.ok ? shot.At(kLeft + 4, kTop + kHeight - 4) : nullptr;
-            if (p == nullptr || std::abs(p[0] - 22) > 3 || std::abs(p[1] - 23) > 3 || std::abs(p[2] - 24) > 3) {
-                barSince = {};
-                return false;
-            }
-            const auto now = std::chrono::steady_clock::now();
-            if (barSince == std::chrono::steady_clock::time_point{}) barSince = now;
-            return now - barSince >= 1s;
-        },
-        30s))
-        << log();
+    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
 
     // Player mode: the first file of the current session, loaded paused.
     ASSERT_TRUE(Click(kLeft + kWidth / 2, bottomY));
@@ -373,15 +376,17 @@ TEST(SessionPopupUi, RecordWithoutASessionAsksForOneAndThenRecordsIntoIt) {
     ASSERT_TRUE(Eventually([&] { return Slurp(f.root / "sim.log").find("video port 8013: connection") !=
                                         std::string::npos; },
                            40s));
-    // Record with no session: the session popup, its name field focused.
+    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
+    // Record with no session: the session popup (centred, 700 x 410 s, 64 s above the middle), its name field focused.
     ASSERT_TRUE(Click(recordX, y));
-    const int popupX = kLeft + kWidth / 2, popupY = kTop + kHeight / 2 - int(64 * s);
+    const int popupLeft = kLeft + (kWidth - int(700 * s)) / 2;
+    const int popupBottom = kTop + (kHeight - int(410 * s)) / 2 - int(64 * s) + int(410 * s);
     ASSERT_TRUE(Eventually(
         [&] {
             const testsupport::Shot shot = testsupport::Screenshot(shots / "session-popup.png");
             if (!shot.ok) return false;
-            const uint8_t* p = shot.At(popupX, popupY);
-            return p[0] + p[1] + p[2] > 60;  // the popup's background over the black body
+            const uint8_t* p = shot.At(popupLeft + 20, popupBottom - 20);  // an empty corner of the popup: plain grey
+            return std::abs(p[0] - p[1]) < 8 && std::abs(p[1] - p[2]) < 8 && p[0] > 40 && p[0] < 120;
         },
         20s))
         << log();
