@@ -61,15 +61,11 @@ struct AppState {
 
     // input
     input::InputState input;
-    bool popupLatch = false;
-    int32_t popupLatchCounter = 0;
 
     // UI mode and panels
     bool PlayerMode = false;
     uint32_t PanelFlags = 0;
-    int32_t settingsPage = -1;
     int32_t settingsSlot = 0;
-    bool guidesEditing = false;  // the Guides page was drawn this frame
     bool viewOverlaysHidden = false;
 
     // shut-down request (SIGINT/SIGTERM or window close); set from the signal thread

@@ -19,7 +19,7 @@ void RequestSessionPopup(AppState& app) {
     if (g_sessionPopupRequest != nullptr) {
         g_sessionPopupRequest(app);
     } else {
-        LogWrite(LOG_DEBUG, LOG_SRC_UI, __LINE__, "ControlBar | no session open and no session popup to open");
+        LOGF(LOG_DEBUG, LOG_SRC_UI, "ControlBar | no session open and no session popup to open");
     }
 }
 
