@@ -65,8 +65,11 @@ struct AppState {
     // UI mode and panels
     bool PlayerMode = false;
     uint32_t PanelFlags = 0;
+    int32_t settingsPage = -1;
     int32_t settingsSlot = 0;
+    bool guidesEditing = false;  // the Guides page was drawn this frame
     bool viewOverlaysHidden = false;
+    bool playerOverlay = true;  // the player draws its overlay (guides) over played media
 
     // shut-down request (SIGINT/SIGTERM or window close); set from the signal thread
     std::atomic<bool> quitRequested{false};
