@@ -1,6 +1,5 @@
 #include "Base/FolderDialog.h"
 
-#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -13,6 +12,7 @@
 #include <sstream>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 
 extern char** environ;
 
@@ -44,11 +44,7 @@ bool OnPath(const std::string& program) {
 
 // The worker: runs the chooser with its standard output on a pipe, reads the
 // answer, reaps the child. The shared record outlives the job if need be.
-void* PickerThreadMain(void* arg) {
-    auto* holder = static_cast<std::shared_ptr<FolderDialogJob::Shared>*>(arg);
-    std::shared_ptr<FolderDialogJob::Shared> shared = *holder;
-    delete holder;
-    pthread_setname_np(pthread_self(), "orvex-picker");
+void RunPicker(const std::shared_ptr<FolderDialogJob::Shared>& shared) {
 
     int fds[2] = {-1, -1};
     bool ok = pipe(fds) == 0;
@@ -96,7 +92,7 @@ void* PickerThreadMain(void* arg) {
     shared->child = -1;
     Path folder;
     if (!ok) {
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "PickFolder | could not start %s : %s",
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "PickFolder | could not start %s : %s",
                  shared->command[0].c_str(), std::strerror(spawnError));
         shared->state = FolderDialogJob::State::Failed;
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && ParseChooserOutput(output, &folder)) {
@@ -105,11 +101,10 @@ void* PickerThreadMain(void* arg) {
     } else if (WIFEXITED(status) && WEXITSTATUS(status) <= 1) {
         shared->state = FolderDialogJob::State::Cancelled;  // the user closed the chooser
     } else {
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "PickFolder | %s ended with status %d",
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "PickFolder | %s ended with status %d",
                  shared->command[0].c_str(), status);
         shared->state = FolderDialogJob::State::Failed;
     }
-    return nullptr;
 }
 
 }  // namespace
@@ -155,20 +150,8 @@ bool FolderDialogJob::Start(std::vector<std::string> command) {
         shared_->state = State::Running;
         shared_->command = std::move(command);
     }
-    auto* holder = new std::shared_ptr<Shared>(shared_);
-    pthread_t thread;
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-    const int rc = pthread_create(&thread, &attr, PickerThreadMain, holder);
-    pthread_attr_destroy(&attr);
-    if (rc != 0) {
-        delete holder;
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "PickFolder | could not start its thread");
-        std::lock_guard<std::mutex> guard(shared_->lock);
-        shared_->state = State::Failed;
-        return false;
-    }
+    std::shared_ptr<Shared> shared = shared_;
+    base::StartDetachedThread("orvex-picker", [shared] { RunPicker(shared); });
     return true;
 }
 

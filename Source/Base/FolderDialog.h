@@ -32,7 +32,8 @@ public:
     FolderDialogJob& operator=(const FolderDialogJob&) = delete;
 
     // Starts `command` on the worker thread "orvex-picker". False when a pick
-    // is already running (it goes on) or the thread cannot start (Failed).
+    // is already running (it goes on). A chooser that cannot be started is
+    // reported as Failed by Poll.
     bool Start(std::vector<std::string> command);
     // The state now; with Picked, `folder` receives the choice. Picked,
     // Cancelled and Failed are reported once, then the job is Idle again.

@@ -284,7 +284,7 @@ void SessionStore::OpenMedia(int sessionIndex, const MediaEntry& entry, bool pla
     if (sessionIndex < 0 || sessionIndex >= static_cast<int>(sessions.size())) return;
     StopPlayer();
     const Path path = MediaPath(sessionIndex, entry);
-    LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__, "OpenMedia | %s%s", path.CStr(), play ? " (playing)" : "");
+    LOGF(LOG_INFO, LOG_SRC_SESSION, "OpenMedia | %s%s", path.CStr(), play ? " (playing)" : "");
     MediaInfo& info = MediaInfoFor(path.Text());
     RefreshMediaInfo(sessionIndex, entry, &info);
 

@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 
 void VideoThread(MediaPlayer* player, std::string path) {
     bool opened = player->stream.Open(path, player->streamOptions);
-    LogWrite(opened ? LOG_DEBUG : LOG_ERROR, LOG_SRC_AV, __LINE__, opened ? "MediaPlayer | opened %s (%.3f s)" : "MediaPlayer | could not open %s",
+    LOGF(opened ? LOG_DEBUG : LOG_ERROR, LOG_SRC_AV, opened ? "MediaPlayer | opened %s (%.3f s)" : "MediaPlayer | could not open %s",
              path.c_str(), static_cast<double>(player->stream.Duration()) / 1e6);
     {
         std::lock_guard<std::mutex> guard(player->lock);
@@ -33,14 +33,14 @@ void VideoThread(MediaPlayer* player, std::string path) {
         PlaybackRound(player, &lastSeek, &lastTick);
         const uint8_t paused = player->paused.load();
         if (paused != wasPaused) {
-            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, paused ? "MediaPlayer | paused at %.3f s" : "MediaPlayer | playing from %.3f s",
+            LOGF(LOG_DEBUG, LOG_SRC_AV, paused ? "MediaPlayer | paused at %.3f s" : "MediaPlayer | playing from %.3f s",
                      static_cast<double>(player->playTime.load()));
             wasPaused = paused;
         }
         const int64_t duration = player->stream.Duration();
         const bool atEnd = duration > 0 && player->stream.Position() >= duration;
         if (atEnd && !ended)
-            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "MediaPlayer | end of file at %.3f s", static_cast<double>(duration) / 1e6);
+            LOGF(LOG_DEBUG, LOG_SRC_AV, "MediaPlayer | end of file at %.3f s", static_cast<double>(duration) / 1e6);
         ended = atEnd;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -149,7 +149,7 @@ void PlaybackRound(MediaPlayer* player, int32_t* lastSeek, Clock::time_point* la
         stream.Seek(seek * durationS / 1000.0);
         player->playTime = static_cast<float>(static_cast<double>(stream.Position()) / 1e6);
         *lastTick = now;
-        LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "MediaPlayer | seek %d: position %.3f s of %.3f s", seek,
+        LOGF(LOG_DEBUG, LOG_SRC_AV, "MediaPlayer | seek %d: position %.3f s of %.3f s", seek,
                  static_cast<double>(stream.Position()) / 1e6, durationS);
     } else if (player->paused.load() && stream.FramesFetched() > 0) {
         *lastTick = now;  // the clock stands still, one picture is shown
