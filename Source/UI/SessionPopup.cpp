@@ -180,9 +180,6 @@ void SessionPopup::Draw(AppState& app) {
                           ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoResize |
                               ImGuiWindowFlags_NoScrollbar))
         return;
-    // A text field is open: keys such as Space belong to it, not to the player.
-    app.popupLatch = true;
-    ++app.popupLatchCounter;
     DrawAddRow(app, opening);
     if (noSessions) {
         ImGui::PushTextWrapPos(0.0f);

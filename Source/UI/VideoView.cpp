@@ -7,6 +7,7 @@
 #include "App/AppSessions.h"
 #include "UI/LayoutMath.h"
 #include "UI/PlaybackGuides.h"
+#include "UI/Popup.h"
 #include "Video/AV/MediaPlayer.h"
 
 namespace ui {
@@ -39,7 +40,8 @@ void VideoView(AppState& app) {
         DrawPlaybackGuides(store.playerHistory.get(), store.viewed.entry.cameraSlot, shownS, app.playerOverlay, r.x, r.y,
                            r.x + r.w, r.y + r.h);
     }
-    if (!app.popupLatch && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Space), false) &&
+    // Space belongs to the session popup's name field while that popup is open.
+    if (!PopupShowing(Popups().session) && ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Space), false) &&
         !ImGui::GetIO().WantTextInput) {
         player.paused = player.paused.load() ? 0 : 1;
     }
