@@ -359,10 +359,42 @@ TEST(SimProgram, HelpAndBadOptions) {
     }
     for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"}, {"--channels", "3"},
                                           {"--address", "camera"}, {"--reply-delay-ms"}, {"--camera-id", "0xZZ"},
-                                          {"--replay-s", "inf"}, {"--replay-s", "1e9"}, {"--stall-after-s", "nan"}}) {
+                                          {"--replay-s", "inf"}, {"--replay-s", "1e9"}, {"--stall-after-s", "nan"},
+                                          {"--force", "0:74"}, {"--force", "2:74=1"}, {"--force", "0:300=1"},
+                                          {"--connection-error", "2"}, {"--connection-error", "0:1"},
+                                          {"--asl-error", "0"}, {"--nvm-error", "0:x"}, {"--led-dimmed"}}) {
         SimProcess sim(bad);
         EXPECT_EQ(sim.Wait(), 2) << bad[0];
     }
+}
+
+// The camera-state options hold the status words the program shows.
+TEST(SimProgram, CameraStateOptions) {
+    const char* address = "127.0.11.12";
+    SimProcess sim({"--address", address, "--no-mdns", "--connection-error", "1", "--led-shutdown", "0",
+                    "--asl-error", "0:0x41", "--nvm-error", "1:0x80", "--diag", "0:5", "--overheat", "1",
+                    "--force", "0:6=9"});
+    ASSERT_TRUE(sim.WaitForOutput("unit 0:", 10000)) << sim.Output();
+    int fd = -1;
+    for (int i = 0; i < 100 && fd < 0; ++i) fd = Connect(address);
+    ASSERT_GE(fd, 0);
+    struct Case {
+        int group, index;
+        uint32_t value;
+    } cases[] = {{1, 74, 10}, {0, 74, 1},   {0, 43, 2},  {1, 43, 0},  {0, 44, 0x41}, {1, 45, 0x80}, {0, 55, 5},
+                 {0, 58, 5},  {1, 49, 1800}, {1, 50, 950}, {1, 53, 950}, {0, 6, 9}};
+    for (const Case& c : cases) {
+        const Bytes reply = Exchange(fd, {static_cast<uint8_t>(c.index), static_cast<uint8_t>(c.group), 1, 0});
+        ASSERT_GE(reply.size(), 8u) << c.index;
+        EXPECT_EQ(Get32(reply.data() + 4), c.value) << "group " << c.group << " index " << c.index;
+    }
+    // A write to a held word does not release it.
+    EXPECT_FALSE(Exchange(fd, {74, 1, 2, 4, 0, 0, 0, 1}).empty());
+    const Bytes after = Exchange(fd, {74, 1, 1, 0});
+    ASSERT_GE(after.size(), 8u);
+    EXPECT_EQ(Get32(after.data() + 4), 10u);
+    close(fd);
+    EXPECT_EQ(sim.Stop(SIGTERM, 3000), 0);
 }
 
 }  // namespace
