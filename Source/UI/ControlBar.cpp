@@ -6,7 +6,9 @@
 #include "App/Log.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Session/AppSessions.h"
+#include "UI/LightView.h"
 #include "UI/Widgets.h"
+#include "Video/Camera/Service.h"
 #include "Video/AV/MediaPlayer.h"
 
 namespace ui {
@@ -44,6 +46,26 @@ void DrawCaptureControls(AppState& app) {
     }
 }
 
+// The settings and lights toggles at the bar's right end (camera mode).
+void DrawPanelToggles(AppState& app) {
+    GL::BuiltInImages& icons = GL::BuiltIns();
+    const float s = app.UiScale;
+    const float Wa = ImGui::GetContentRegionMax().x, Ha = ImGui::GetContentRegionMax().y;
+    const float d = float(int(16 * s)) + icons.settings[0].width;
+    const bool connected = picam::CountConnectedServices() > 0;
+    const bool settingsShown = (app.PanelFlags & PanelSettings) != 0;
+    ImGui::SetCursorPos(ImVec2(Wa - d, (Ha - icons.settings[0].height) / 2));
+    if (IconButton(icons.settings[settingsShown ? 1 : 0], connected && !app.activeSlots.empty(), 0.0f)) {
+        if (!settingsShown) app.settingsPage = -1;
+        app.PanelFlags ^= PanelSettings;
+    }
+    const bool lightsShown = LightViewOpen();
+    ImGui::SetCursorPos(ImVec2(Wa - 2 * d, (Ha - icons.lights[0].height) / 2));
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    if (IconButton(icons.lights[lightsShown ? 1 : 0], connected, 0.0f) && !lightsShown)
+        RequestLightView(at.x, ImGui::GetWindowPos().y);
+}
+
 }  // namespace
 
 void SetSessionPopupRequest(SessionPopupRequestFn request) { g_sessionPopupRequest = request; }
@@ -68,6 +90,7 @@ void DrawControlBar(AppState& app) {
     const float W = ImGui::GetWindowWidth(), H = ImGui::GetWindowHeight();
     if (!app.PlayerMode) {
         DrawCaptureControls(app);
+        DrawPanelToggles(app);
         ImGui::SetCursorPos(ImVec2((W - icons.mediaView.width) / 2, (H - icons.mediaView.height) / 2));
         if (IconButton(icons.mediaView, true, 0.0f)) {
             app.PlayerMode = true;

@@ -64,6 +64,38 @@ void RaiseOrderedWindows() {
     }
 }
 
+// The settings panel's closing rule: a press outside it (not on another
+// control, not in a popup) closes it, except while its Guides page is shown.
+void CloseSettingsOnOutsidePress(AppState& app) {
+    if (!ImGui::IsMouseClicked(ImGuiMouseButton_Left) || app.settingsPage == 5) return;
+    if (ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows | ImGuiHoveredFlags_AllowWhenBlockedByPopup)) return;
+    if (ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel)) return;
+    if (ImGui::IsAnyItemHovered()) return;  // a toggle or button elsewhere acts on its own release
+    app.PanelFlags &= ~PanelSettings;
+    app.settingsPage = -1;
+}
+
+// Docked panels at the right edge of the body (settings, diagnostics); R
+// shrinks by the width each one takes.
+void DrawDockedPanels(AppState& app, int connected, float T, float B, float* R) {
+    const float s = app.UiScale;
+    const ImVec4 background = ImGui::GetStyleColorVec4(ImGuiCol_WindowBg);
+    if (!app.PlayerMode && (app.PanelFlags & PanelSettings)) {
+        const float P = float(int(580 * s));
+        *R -= P;
+        BeginPanel("SettingsPanel", ImVec2(*R, T), ImVec2(P, B), background, kBarFlags);
+        if (g_panels.settingsPanel) g_panels.settingsPanel(app);
+        CloseSettingsOnOutsidePress(app);
+        ImGui::End();
+    }
+    if (!app.PlayerMode && (app.PanelFlags & PanelDiagnostics) && connected > 0) {
+        *R = *R - 1200 * s > 0 ? *R - 1200 * s : 0;
+        BeginPanel("DiagPanel", ImVec2(*R, T), ImVec2(1200 * s, B), background, kBarFlags);
+        if (g_panels.diagnosticsPanel) g_panels.diagnosticsPanel(app);
+        ImGui::End();
+    }
+}
+
 }  // namespace
 
 MainWindowPanels& Panels() { return g_panels; }
@@ -103,6 +135,8 @@ void DrawMainWindow(AppState& app) {
     BeginPanel("ControlBar", ImVec2(0, T + B), ImVec2(W, C), BarColour(app), kBarFlags);
     if (g_panels.controlBar) g_panels.controlBar(app);
     ImGui::End();
+
+    DrawDockedPanels(app, connected, T, B, &R);
 
     BeginPanel("Player", ImVec2(0, T), ImVec2(R, B > 0 ? B : 0), ImVec4(0, 0, 0, 1),
                kBarFlags | ImGuiWindowFlags_NoBackground);

@@ -20,6 +20,8 @@ struct MainWindowPanels {
     PanelDrawFn titleBar = nullptr;     // inside "TitleBar"
     PanelDrawFn controlBar = nullptr;   // inside "ControlBar"
     PanelDrawFn playerBody = nullptr;   // inside "Player" in player mode
+    PanelDrawFn settingsPanel = nullptr;     // inside "SettingsPanel" (PanelFlags 0x01, camera mode)
+    PanelDrawFn diagnosticsPanel = nullptr;  // inside "DiagPanel" (PanelFlags 0x10, camera mode)
     PanelDrawFn popups = nullptr;       // the popups before the alert popup, in their order
     PanelDrawFn overlay = nullptr;      // drawn last into the main window (on-screen keyboard)
 };

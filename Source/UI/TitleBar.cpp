@@ -5,7 +5,12 @@
 
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
+#include "UI/CrawlerInfo.h"
 #include "UI/Widgets.h"
+#include "Video/Camera/ScanLink.h"
+#include "Video/Camera/Service.h"
+
+#include <string>
 
 namespace ui {
 
@@ -22,6 +27,29 @@ bool WindowButton(AppState& app, const GL::ImageQuad& icon, float offset) {
     app.input.captionExclusions.push_back(
         input::IntRect{int(p0.x), int(p0.y), int(p0.x + icon.width), int(p0.y + icon.height)});
     return pressed;
+}
+
+// The crawler readout: opens the crawler info popup (camera mode, a unit connected).
+void CrawlerButton(AppState& app) {
+    if (app.PlayerMode || picam::CountConnectedServices() == 0) return;
+    const float s = app.UiScale;
+    ScanLinkValue x, y;
+    int32_t units;
+    {
+        std::lock_guard<std::mutex> hold(scanLinkLock);
+        x = scanLinkState.axisPosition[0];
+        y = scanLinkState.axisPosition[1];
+        units = scanLinkState.units;
+    }
+    const std::string text = "Crawler  " + ScanLinkPositionText(x, units) + "  " + ScanLinkPositionText(y, units);
+    const float w = ImGui::CalcTextSize(text.c_str()).x + 32 * s;
+    const float bandWidth = ImGui::GetWindowWidth(), bandHeight = ImGui::GetWindowHeight();
+    const ImVec2 origin = ImGui::GetWindowPos();
+    ImGui::SetCursorScreenPos(ImVec2(origin.x + bandWidth * 0.55f, origin.y + (bandHeight - ImGui::GetFrameHeight()) / 2));
+    const ImVec2 p0 = ImGui::GetCursorScreenPos();
+    if (ImGui::Button((text + "##CrawlerButton").c_str(), ImVec2(w, 0))) OpenCrawlerInfo();
+    app.input.captionExclusions.push_back(
+        input::IntRect{int(p0.x), int(p0.y), int(p0.x + w), int(p0.y + ImGui::GetFrameHeight())});
 }
 
 }  // namespace
@@ -43,6 +71,7 @@ void DrawTitleBar(AppState& app) {
             app.WindowModeRequest = settings.WindowMaximized ? WindowModeRestore : WindowModeMaximize;
         }
     }
+    CrawlerButton(app);
     if (WindowButton(app, icons.close, 40 * s)) {
         // The close confirmation during a recording belongs to the
         // confirmation dialog; without it the orderly shut-down stops the
