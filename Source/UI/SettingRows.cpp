@@ -29,7 +29,7 @@ int FilterNumber(ImGuiInputTextCallbackData* data) { return NumberCharAllowed(da
 
 }  // namespace
 
-float RowLabelWidth() { return ImGui::GetContentRegionMax().x * 0.38f; }
+float RowLabelWidth() { return ImGui::GetContentRegionMax().x * 0.42f; }
 float RowControlWidth() {
     return ImGui::GetContentRegionMax().x - RowLabelWidth() - IconSize() - 3 * ImGui::GetStyle().ItemSpacing.x;
 }

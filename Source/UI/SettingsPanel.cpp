@@ -118,8 +118,13 @@ void OpenPage(AppState& app, int page, const picam::ParamGroup& table) {
 
 void DrawMainList(AppState& app, PageContext& c) {
     PanelState& st = State();
-    if (!st.nameEditing) c.service.GetMessageValue(c.group, picam::CameraName, st.name);
-    st.name[kNameBufferBytes - 1] = 0;
+    if (!st.nameEditing) {
+        char name[picam::kMessageSize];  // GetMessageValue fills a whole message slot
+        c.service.GetMessageValue(c.group, picam::CameraName, name);
+        const size_t n = strnlen(name, kNameBufferBytes - 1);
+        memcpy(st.name, name, n);
+        st.name[n] = 0;
+    }
     if (RowTextInput("Camera Name", st.name, kNameBufferBytes, InputChars::Name, &st.nameEditing)) {
         std::lock_guard<std::mutex> hold(c.service.tableLock);
         c.service.SetMessageValue(c.group, picam::CameraName, st.name);

@@ -56,6 +56,7 @@ struct Options {
 
     // Firmware update (port 8006).
     int firmwareResult = -1;  // >= 0 forces the result byte
+    int firmwareDelayMs = 0;  // the result byte waits this long
 
     // Camera states for the program to show: status words held at a value
     // (--force and the named state options), a still cut short, and a

@@ -156,6 +156,7 @@ const std::vector<OptionDef>& OptionTable() {
          Seconds(&Options::scanlinkSilentAfterS)},
         // Firmware update (port 8006).
         {"--firmware-result", "R", "force the firmware result byte (0..255)", Int(&Options::firmwareResult, -1, 255)},
+        {"--firmware-delay-ms", "M", "the firmware result byte waits M ms", Int(&Options::firmwareDelayMs, 0, 60000)},
         // Camera states (status words held at a value; see also --control-file).
         {"--force", "G:I=V", "the service reports V for parameter I of group G (repeatable)",
          [](Options& o, const char* t) {
