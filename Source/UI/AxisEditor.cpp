@@ -9,7 +9,7 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "App/Settings.h"
+#include "Base/Settings.h"
 #include "UI/PanelValues.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"

@@ -7,7 +7,7 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "App/Settings.h"
+#include "Base/Settings.h"
 #include "UI/AxisEditor.h"
 #include "UI/PanelValues.h"
 #include "Video/Camera/ScanLink.h"

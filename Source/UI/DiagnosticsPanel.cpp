@@ -12,7 +12,7 @@
 #include <string>
 
 #include "App/AppState.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/PanelValues.h"
 #include "UI/SettingRows.h"
 #include "Video/Camera/Catalogue.h"

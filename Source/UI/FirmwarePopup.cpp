@@ -7,10 +7,10 @@
 #include <memory>
 #include <thread>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
-#include "App/Clock.h"
-#include "App/Log.h"
+#include "Base/Clock.h"
+#include "Base/Log.h"
 #include "UI/PanelValues.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/FirmwareUpdate.h"

@@ -7,7 +7,7 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/PanelValues.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "App/AppState.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 #include "UI/FirmwarePopup.h"
 #include "UI/PanelValues.h"
 #include "UI/SettingRows.h"

@@ -15,9 +15,9 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "App/Settings.h"
+#include "Base/Settings.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "Session/RecordControls.h"
 #include "UI/PanelValues.h"
 #include "UI/SettingRows.h"

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 namespace camsim {
 
@@ -167,6 +167,6 @@ public:
     virtual void DropConnections() {}
 };
 
-using ::MonotonicUs;  // the program's monotonic clock (App/Clock.h)
+using ::MonotonicUs;  // the program's monotonic clock (Base/Clock.h)
 
 }  // namespace camsim
