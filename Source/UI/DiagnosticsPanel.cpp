@@ -107,10 +107,7 @@ void DrawVideoMode(picam::Service& service, const picam::ParamGroup& g, int grou
             service.PackChanges();
         }
     }
-    if (current >= 0) {
-        ImGui::SameLine();
-        ImGui::TextUnformatted(picam::kResolutionPresets[current].label);
-    }
+    ImGui::TextUnformatted(current >= 0 ? picam::kResolutionPresets[current].label : "");
 }
 
 void DrawDriveSlider(picam::Service& service, const picam::ParamGroup& g, int group, const char* label, int index,
@@ -158,7 +155,7 @@ void DrawSeries(const Series& s, const picam::ParamGroup& g, const CameraHistory
     ImGui::TextUnformatted(s.label);
     ImGui::SameLine(90 * ImGui::GetFontSize() / 26.0f);
     ImGui::PlotLines(name.c_str(), points.empty() ? nullptr : points.data(), static_cast<int>(points.size()), 0, nullptr,
-                     s.minimum, s.maximum, ImVec2(ImGui::GetContentRegionAvail().x * 0.55f, 30 * ImGui::GetFontSize() / 26.0f));
+                     s.minimum, s.maximum, ImVec2(ImGui::GetContentRegionAvail().x * 0.55f, 26 * ImGui::GetFontSize() / 26.0f));
     ImGui::PopStyleColor();
     ImGui::PopID();
 }
@@ -230,6 +227,13 @@ void DrawDiagnosticsPanel(AppState& app) {
         ImGui::EndGroup();
         return;
     }
+    // Everything in a scrolling region with tight rows: two channel blocks
+    // are taller than the body.
+    ImGui::EndGroup();
+    ImGui::SetCursorPos(ImVec2(16 * s, 12 * s));
+    ImGui::BeginChild("DiagScroll", ImVec2(ImGui::GetContentRegionAvail().x - 16 * s, ImGui::GetContentRegionAvail().y - 8 * s),
+                      false, ImGuiWindowFlags_NoBackground);
+    ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(10 * s, 6 * s));
     // The countdown runs down by each frame's duration while it is shown.
     g_stressCountdown_s -= ImGui::GetIO().DeltaTime;
     if (g_stressCountdown_s < 0) g_stressCountdown_s = 0;
@@ -253,7 +257,8 @@ void DrawDiagnosticsPanel(AppState& app) {
         ImGui::PopID();
     }
     (void)app;
-    ImGui::EndGroup();
+    ImGui::PopStyleVar();
+    ImGui::EndChild();
 }
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -66,7 +67,9 @@ void DrawLightView(AppState& app) {
     const float gap = 24 * s;
     const int n = channels.empty() ? 1 : static_cast<int>(channels.size());
     const ImVec2 size(n * sliderW + (n + 1) * gap, sliderH + 80 * s);
-    ImGui::SetNextWindowPos(ImVec2(g_view.x, g_view.y), ImGuiCond_Always, ImVec2(0, 1));
+    // Opens upward from the toggle, kept inside the window on the right.
+    const float x = std::min(g_view.x, ImGui::GetIO().DisplaySize.x - size.x - 2 * s);
+    ImGui::SetNextWindowPos(ImVec2(x, g_view.y), ImGuiCond_Always, ImVec2(0, 1));
     ImGui::SetNextWindowSize(size, ImGuiCond_Always);
     if (ImGui::BeginPopup(kPopup, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                                       ImGuiWindowFlags_NoScrollbar)) {

@@ -13,13 +13,17 @@ namespace {
 float Scale() { return ImGui::GetFontSize() / 26.0f; }
 float IconSize() { return 32 * Scale(); }
 
-// Starts a row: the label, then the cursor at the control column.
+// Starts a row: the label, then the cursor at the control column. Rows
+// measure from where they start, so they also fit table columns.
 void BeginRow(const char* label) {
     ImGui::PushID(label);
+    const float start = ImGui::GetCursorPosX();
+    const float label_w = RowLabelWidth(), control_w = RowControlWidth();
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(label);
-    ImGui::SameLine(RowLabelWidth());
-    ImGui::SetNextItemWidth(RowControlWidth());
+    ImGui::SameLine();
+    ImGui::SetCursorPosX(start + label_w);  // window-relative, like GetCursorPosX (table cells included)
+    ImGui::SetNextItemWidth(control_w);
 }
 
 void EndRow() { ImGui::PopID(); }
@@ -29,9 +33,9 @@ int FilterNumber(ImGuiInputTextCallbackData* data) { return NumberCharAllowed(da
 
 }  // namespace
 
-float RowLabelWidth() { return ImGui::GetContentRegionMax().x * 0.42f; }
+float RowLabelWidth() { return ImGui::GetContentRegionAvail().x * 0.42f; }
 float RowControlWidth() {
-    return ImGui::GetContentRegionMax().x - RowLabelWidth() - IconSize() - 3 * ImGui::GetStyle().ItemSpacing.x;
+    return ImGui::GetContentRegionAvail().x - RowLabelWidth() - IconSize() - 3 * ImGui::GetStyle().ItemSpacing.x;
 }
 
 void SectionHeader(const char* text) {
@@ -108,9 +112,11 @@ bool RowButton(const char* text, const char* id) {
 
 void RowText(const char* label, const char* value) {
     ImGui::PushID(label);
+    const float start = ImGui::GetCursorPosX(), label_w = RowLabelWidth();
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(label);
-    ImGui::SameLine(RowLabelWidth());
+    ImGui::SameLine();
+    ImGui::SetCursorPosX(start + label_w);
     ImGui::TextUnformatted(value);
     ImGui::PopID();
 }

@@ -453,7 +453,6 @@ void DrawSystemPage(PageContext& c) {
     RowText("LED Temperature", text);
     const int32_t thermal = g.params[picam::LedThermalState].value;
     if (thermal != 0) {
-        ImGui::SameLine();
         ImGui::TextColored(ImVec4(1, 0.5f, 0, 1), "Critical Temperature! %s", picam::LedThermalText(thermal));
     }
     RowText("Internal Temperature", shownText(picam::InternalTemperature, "%.1f C").c_str());

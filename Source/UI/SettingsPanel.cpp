@@ -260,7 +260,7 @@ void DrawTabs(AppState& app, int selected) {
             picam::ServiceRef service = picam::AcquireService(s->cameraIndex);
             service->GetMessageValue(s->channel, picam::CameraName, name);
         }
-        const std::string label = TabLabel(name, s->channel) + "##SettingsTab" + std::to_string(k);
+        const std::string label = TabLabel(name, s->channel) + "###SettingsTab" + std::to_string(k);
         if (k > 0) ImGui::SameLine();
         const bool current = k == selected;
         if (current) ImGui::PushStyleColor(ImGuiCol_Button, ImGui::GetStyleColorVec4(ImGuiCol_ButtonActive));
@@ -328,7 +328,7 @@ void DrawSettingsPanel(AppState& app) {
     ImGui::Separator();
 
     PageContext c{app, slot, *service, table, group};
-    const ImVec2 region(ImGui::GetContentRegionAvail().x - 16 * s, ImGui::GetContentRegionAvail().y - 8 * s);
+    const ImVec2 region(ImGui::GetContentRegionAvail().x - 32 * s, ImGui::GetContentRegionAvail().y - 8 * s);
     ImGui::SetCursorPosX(16 * s);
     ImGui::BeginChild("ConfigPanel", region, false, ImGuiWindowFlags_NoBackground);
     if (app.settingsPage >= kPageVideo && app.settingsPage <= kPageSystem) {

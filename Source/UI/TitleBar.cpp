@@ -29,7 +29,8 @@ bool WindowButton(AppState& app, const GL::ImageQuad& icon, float offset) {
     return pressed;
 }
 
-// The crawler readout: opens the crawler info popup (camera mode, a unit connected).
+// The crawler readout: opens the crawler info popup (camera mode, a unit
+// connected). Its text changes with the position, so its id is fixed (###).
 void CrawlerButton(AppState& app) {
     if (app.PlayerMode || picam::CountConnectedServices() == 0) return;
     const float s = app.UiScale;
@@ -47,7 +48,7 @@ void CrawlerButton(AppState& app) {
     const ImVec2 origin = ImGui::GetWindowPos();
     ImGui::SetCursorScreenPos(ImVec2(origin.x + bandWidth * 0.55f, origin.y + (bandHeight - ImGui::GetFrameHeight()) / 2));
     const ImVec2 p0 = ImGui::GetCursorScreenPos();
-    if (ImGui::Button((text + "##CrawlerButton").c_str(), ImVec2(w, 0))) OpenCrawlerInfo();
+    if (ImGui::Button((text + "###CrawlerButton").c_str(), ImVec2(w, 0))) OpenCrawlerInfo();
     app.input.captionExclusions.push_back(
         input::IntRect{int(p0.x), int(p0.y), int(p0.x + w), int(p0.y + ImGui::GetFrameHeight())});
 }
