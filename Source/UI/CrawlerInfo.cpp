@@ -10,33 +10,23 @@
 #include "Base/Settings.h"
 #include "UI/AxisEditor.h"
 #include "UI/PanelValues.h"
+#include "UI/Popup.h"
 #include "Video/Camera/ScanLink.h"
 #include "Video/Camera/Service.h"
 
 namespace ui {
 
-namespace {
-constexpr const char* kPopup = "CrawlerInfo";
-bool g_openRequest = false;  // UI thread
-}  // namespace
-
-void OpenCrawlerInfo() { g_openRequest = true; }
-
 void DrawCrawlerInfo(AppState& app) {
-    if (g_openRequest) {
-        g_openRequest = false;
-        ImGui::OpenPopup(kPopup);
-    }
+    PopupRecord& record = Popups().crawlerInfo;
     const float s = app.UiScale;
-    const ImVec2 centre = ImGui::GetMainViewport()->GetCenter();
-    ImGui::SetNextWindowPos(centre, ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(760 * s, 0), ImGuiCond_Always);
-    if (!ImGui::BeginPopupModal(kPopup, nullptr,
-                                ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove))
+    record.width = 760 * s;
+    record.height = 0;
+    if (!BeginPopupRecord(record, PopupKind::Modal, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize |
+                                                        ImGuiWindowFlags_NoMove))
         return;
     if (picam::CountConnectedServices() == 0) {
-        ImGui::CloseCurrentPopup();
-        ImGui::EndPopup();
+        ClosePopup(record);
+        EndPopupRecord(record);
         return;
     }
     int32_t units;
@@ -86,9 +76,9 @@ void DrawCrawlerInfo(AppState& app) {
         RequestRefresh();
     }
     ImGui::SameLine(ImGui::GetContentRegionMax().x - 120 * s);
-    if (ImGui::Button("Close", ImVec2(120 * s, 0))) ImGui::CloseCurrentPopup();
+    if (ImGui::Button("Close", ImVec2(120 * s, 0))) ClosePopup(record);
     DrawAxisEditor(app);  // stacked on this popup
-    ImGui::EndPopup();
+    EndPopupRecord(record);
 }
 
 }  // namespace ui

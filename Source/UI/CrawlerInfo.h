@@ -13,8 +13,8 @@ struct AppState;
 
 namespace ui {
 
-// The control bar's crawler button.
-void OpenCrawlerInfo();
+// Drawn every frame; opened through Popups().crawlerInfo (the title bar's
+// crawler readout requests it).
 void DrawCrawlerInfo(AppState& app);
 
 }  // namespace ui

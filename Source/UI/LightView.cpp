@@ -10,6 +10,7 @@
 #include "App/CameraBinding.h"
 #include "App/AppSessions.h"
 #include "UI/PanelValues.h"
+#include "UI/Popup.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 
@@ -35,32 +36,11 @@ std::vector<Channel> ActiveChannels() {
     return out;
 }
 
-constexpr const char* kPopup = "LightView";
-
-struct ViewState {
-    bool openRequest = false;
-    bool open = false;  // drawn in the last frame
-    float x = 0, y = 0;
-};
-ViewState g_view;  // UI thread
-
 }  // namespace
 
-void RequestLightView(float x, float y) {
-    g_view.openRequest = true;
-    g_view.x = x;
-    g_view.y = y;
-}
-
-bool LightViewOpen() { return g_view.open; }
-
 void DrawLightView(AppState& app) {
-    if (g_view.openRequest) {
-        g_view.openRequest = false;
-        ImGui::OpenPopup(kPopup);
-    }
-    g_view.open = false;
-    if (!ImGui::IsPopupOpen(kPopup)) return;
+    PopupRecord& record = Popups().lightView;
+    if (!PopupShowing(record)) return;
     const std::vector<Channel> channels = ActiveChannels();
     const float s = app.UiScale;
     const float sliderW = 48, sliderH = 520 * s;
@@ -68,13 +48,14 @@ void DrawLightView(AppState& app) {
     const int n = channels.empty() ? 1 : static_cast<int>(channels.size());
     const ImVec2 size(n * sliderW + (n + 1) * gap, sliderH + 80 * s);
     // Opens upward from the toggle, kept inside the window on the right.
-    const float x = std::min(g_view.x, ImGui::GetIO().DisplaySize.x - size.x - 2 * s);
-    ImGui::SetNextWindowPos(ImVec2(x, g_view.y), ImGuiCond_Always, ImVec2(0, 1));
-    ImGui::SetNextWindowSize(size, ImGuiCond_Always);
-    if (ImGui::BeginPopup(kPopup, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
-                                      ImGuiWindowFlags_NoScrollbar)) {
-        if (picam::CountConnectedServices() == 0) ImGui::CloseCurrentPopup();
-        g_view.open = true;
+    record.x = std::min(record.x, ImGui::GetIO().DisplaySize.x - size.x - 2 * s);
+    record.width = size.x;
+    record.height = size.y;
+    if (BeginPopupRecord(record, PopupKind::Plain,
+                         ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                             ImGuiWindowFlags_NoScrollbar,
+                         ImVec2(0, 1))) {
+        if (picam::CountConnectedServices() == 0) ClosePopup(record);
         for (size_t k = 0; k < channels.size(); ++k) {
             const Channel ch = channels[k];
             picam::ServiceRef service = picam::AcquireService(ch.unit);
@@ -110,7 +91,7 @@ void DrawLightView(AppState& app) {
             ImGui::PopID();
             ImGui::EndGroup();
         }
-        ImGui::EndPopup();
+        EndPopupRecord(record);
     }
 }
 

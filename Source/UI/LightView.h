@@ -10,9 +10,8 @@ struct AppState;
 
 namespace ui {
 
-// Opens the popup with its bottom-left corner at (x, y) on the next frame.
-void RequestLightView(float x, float y);
-bool LightViewOpen();
+// Drawn every frame; opened through Popups().lightView (the control bar's
+// lights toggle requests it at the toggle's top-left corner).
 void DrawLightView(AppState& app);
 
 }  // namespace ui

@@ -11,25 +11,21 @@
 
 namespace ui {
 
-namespace {
-
-// The popups before the alert popup, in their fixed order.
-void DrawPopups(AppState& app) {
-    DrawLatencyWindow(app);
-    DrawLightView(app);
-    DrawCrawlerInfo(app);  // the axis editor opens on top of it
-    DrawFirmwarePopup(app);
-}
-
-}  // namespace
-
+// One line per panel or popup. The places that are still empty (file list,
+// player views and controls, sessions, keyboard) are listed in
+// MainWindowPanels; the camera view layout popup, the export progress, the
+// confirmation dialog and the alert popup are the main window's own. The
+// axis editor is drawn by the crawler info popup, on top of it.
 void RegisterPanels() {
     MainWindowPanels& panels = Panels();
     panels.titleBar = DrawTitleBar;
     panels.controlBar = DrawControlBar;
     panels.settingsPanel = DrawSettingsPanel;
     panels.diagnosticsPanel = DrawDiagnosticsPanel;
-    panels.popups = DrawPopups;
+    panels.latencyPanel = DrawLatencyWindow;
+    panels.lightView = DrawLightView;
+    panels.crawlerInfo = DrawCrawlerInfo;
+    panels.firmwareUpdate = DrawFirmwarePopup;
 }
 
 }  // namespace ui

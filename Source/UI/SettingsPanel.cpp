@@ -356,26 +356,23 @@ void DrawSettingsPanel(AppState& app) {
 
 // ---- latency window ------------------------------------------------------------------------------
 
-void DrawLatencyWindow(AppState& app) {
-    for (AV::CameraSlot* slot : app.activeSlots) {
-        if (!slot->latencyProbeOn) continue;
-        char title[64];
-        snprintf(title, sizeof title, "%s##%d", "Latency", slot->channel);
-        const ImVec2 centre = ImGui::GetMainViewport()->GetCenter();
-        ImGui::SetNextWindowPos(centre, ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-        ImGui::SetNextWindowSize(ImVec2(280, 280), ImGuiCond_Always);
-        if (ImGui::Begin(title, nullptr, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse)) {
-            ImGui::TextUnformatted("Align color in second window");
-            const int code = slot->latencyProbe.expected;
-            const ImU32 colour = IM_COL32(code & 4 ? 255 : 0, code & 2 ? 255 : 0, code & 1 ? 255 : 0, 255);
-            const ImVec2 p = ImGui::GetCursorScreenPos();
-            ImGui::GetWindowDrawList()->AddRectFilled(p, ImVec2(p.x + 128, p.y + 128), colour);
-            ImGui::Dummy(ImVec2(128, 128));
-            ImGui::Text("Latency %1.3f", slot->latencyProbe.latency_ms);
-        }
-        ImGui::End();
-        break;  // the first slot whose probe is on
+void DrawLatencyWindow(AppState&, AV::CameraSlot* slot) {
+    if (slot == nullptr || !slot->latencyProbeOn) return;
+    char title[64];
+    snprintf(title, sizeof title, "%s##%d", "Latency", slot->channel);
+    const ImVec2 centre = ImGui::GetMainViewport()->GetCenter();
+    ImGui::SetNextWindowPos(centre, ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(280, 280), ImGuiCond_Always);
+    if (ImGui::Begin(title, nullptr, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse)) {
+        ImGui::TextUnformatted("Align color in second window");
+        const int code = slot->latencyProbe.expected;
+        const ImU32 colour = IM_COL32(code & 4 ? 255 : 0, code & 2 ? 255 : 0, code & 1 ? 255 : 0, 255);
+        const ImVec2 p = ImGui::GetCursorScreenPos();
+        ImGui::GetWindowDrawList()->AddRectFilled(p, ImVec2(p.x + 128, p.y + 128), colour);
+        ImGui::Dummy(ImVec2(128, 128));
+        ImGui::Text("Latency %1.3f", slot->latencyProbe.latency_ms);
     }
+    ImGui::End();
 }
 
 }  // namespace ui

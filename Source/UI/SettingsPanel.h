@@ -10,6 +10,9 @@
 #pragma once
 
 struct AppState;
+namespace AV {
+struct CameraSlot;
+}
 
 namespace ui {
 
@@ -17,7 +20,8 @@ namespace ui {
 // opens "SettingsPanel" at its place); nothing without a camera slot.
 void DrawSettingsPanel(AppState& app);
 
-// The latency window of each slot whose latency probe is on.
-void DrawLatencyWindow(AppState& app);
+// The latency window of a slot whose latency probe is on (the main window
+// calls it for the first such slot).
+void DrawLatencyWindow(AppState& app, AV::CameraSlot* slot);
 
 }  // namespace ui
