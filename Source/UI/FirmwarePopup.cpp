@@ -90,9 +90,12 @@ void DrawSending(PopupState& st) {
     if (result == kUpdateQueued) {
         st.stage = Stage::Waiting;
         st.transferEnd_us = MonotonicUs();
+        LogWrite(LOG_INFO, LOG_SRC_UI, __LINE__, "FirmwarePopup | files transferred, waiting for the camera");
         return;
     }
-    PostAlert(FirmwareResultAlert(result));
+    const std::string alert = FirmwareResultAlert(result);
+    LogWrite(LOG_WARN, LOG_SRC_UI, __LINE__, "FirmwarePopup | %s", alert.c_str());
+    PostAlert(alert);
     Close(st);
 }
 

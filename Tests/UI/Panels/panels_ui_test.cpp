@@ -13,7 +13,9 @@
 // Addresses 127.0.61.x.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,7 +92,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return StudioLog().find("UI scale 1.0000") != std::string::npos; }, 30s))
             << StudioLog();
         // Live video and the splash gone: the bar has its colour (22, 23, 24) and
-        // the settings toggle is drawn enabled (a light grey gear).
+        // the title bar shows the red logo square at its left end.
         ASSERT_TRUE(WaitUntil([&] { return SimLog().find("video port 8012: connection") != std::string::npos; }, 40s))
             << SimLog();
         ASSERT_TRUE(WaitUntil(
@@ -98,9 +100,8 @@ protected:
                 const Shot s = Screenshot(root_ / "ready.png");
                 if (!s.ok) return false;
                 const uint8_t* bar = s.At(kWindowX + 400, kWindowY + 895);
-                const uint8_t* gear = s.At(kWindowX + kSettingsToggleX, kWindowY + kBarY);
-                return bar[0] >= 15 && bar[0] <= 30 && bar[2] >= 15 && bar[2] <= 30 && gear[0] > 150 &&
-                       gear[1] > 150 && gear[2] > 150;
+                const uint8_t* logo = s.At(kWindowX + 10, kWindowY + 24);
+                return bar[0] >= 15 && bar[0] <= 30 && bar[2] >= 15 && bar[2] <= 30 && logo[0] > 180 && logo[1] < 90;
             },
             90s, 500ms))
             << StudioLog();
@@ -127,8 +128,9 @@ protected:
         const std::string cmd = "xdotool mousemove " + std::to_string(kWindowX + x) + " " + std::to_string(kWindowY + y) +
                                 " click 1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        // One frame to see the press and one for the release, with margin for a busy machine.
-        std::this_thread::sleep_for(600ms);
+        // Frames to see the press and the release, with margin for a busy machine
+        // (software GL draws a few frames a second when both cores are taken).
+        std::this_thread::sleep_for(1500ms);
     }
     static void Drag(int x0, int y0, int x1, int y1) {
         auto at = [](int x, int y) { return std::to_string(kWindowX + x) + " " + std::to_string(kWindowY + y); };
@@ -145,7 +147,17 @@ protected:
     }
     Shot Save(const std::string& name) { return Screenshot(shots_ / name); }
 
-    void OpenSettings() { Click(kSettingsToggleX, kBarY); }
+    // The panel's background (54, 56, 61) at its right margin tells it is shown.
+    bool SettingsShown() {
+        const Shot s = Screenshot(root_ / "panel.png");
+        if (!s.ok) return false;
+        const uint8_t* p = s.At(kWindowX + 1594, kWindowY + 700);
+        return std::abs(p[0] - 54) <= 3 && std::abs(p[1] - 56) <= 3 && std::abs(p[2] - 61) <= 3;
+    }
+    void OpenSettings() {
+        Click(kSettingsToggleX, kBarY);
+        ASSERT_TRUE(WaitUntil([&] { return SettingsShown(); }, 20s, 500ms)) << StudioLog();
+    }
     void OpenPage(int page) { Click(kMainButtonX, MainButtonY(page)); }
     void Back() { Click(kBackX, kBackY); }
 
@@ -300,6 +312,111 @@ TEST_F(PanelsUi, CrawlerZeroScaleAndInversion) {
     // Invert reaches parameter 22 of group 0 (axis 0).
     Click(699, 544);
     EXPECT_TRUE(SimSays("write group 0 param 22 = 1")) << SimLog();
+}
+
+// The buttons of a centred popup (the style's button colour, 92 99 120):
+// the centre of the left-most and of the right-most button, in window
+// coordinates; false when the popup shows none.
+bool PopupButtons(const Shot& s, int* leftX, int* rightX, int* y) {
+    if (!s.ok) return false;
+    int minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
+    for (int wy = 150; wy < 750; ++wy)
+        for (int wx = 420; wx < 1180; ++wx) {
+            const uint8_t* p = s.At(kWindowX + wx, kWindowY + wy);
+            if (std::abs(p[0] - 92) > 6 || std::abs(p[1] - 99) > 6 || std::abs(p[2] - 120) > 6) continue;
+            minX = std::min(minX, wx), maxX = std::max(maxX, wx), minY = std::min(minY, wy), maxY = std::max(maxY, wy);
+        }
+    if (maxX < 0 || maxY - minY > 60) return false;  // one row of buttons
+    *leftX = minX + 30;
+    *rightX = maxX - 30;
+    *y = (minY + maxY) / 2;
+    return true;
+}
+
+class FirmwareUi : public PanelsUi {
+protected:
+    // update.ini lists 1.3.0 with the restart flag; the camera runs 1.2.3.
+    void WritePackage() {
+        std::ofstream(work_ / "update.ini") << "1.2.3=old.pkg\r\n1.3.0=new.pkg,restart\r\n";
+        std::ofstream package(work_ / "new.pkg", std::ios::binary);
+        for (int i = 0; i < 200000; ++i) package.put(static_cast<char>(i * 7));
+    }
+    // System page, "Update Now" (row 1, after the version text), then the
+    // confirmation's "Update".
+    void StartUpdate(const std::string& shotName) {
+        OpenSettings();
+        OpenPage(6);
+        Click(1395, RowY(1));
+        int left = 0, right = 0, y = 0;
+        Shot confirm;
+        ASSERT_TRUE(WaitUntil([&] { return PopupButtons(confirm = Screenshot(root_ / "confirm.png"), &left, &right, &y); }, 10s));
+        fs::copy_file(root_ / "confirm.png", shots_ / shotName, fs::copy_options::overwrite_existing);
+        Click(left, y);  // "Update"
+    }
+};
+
+TEST_F(FirmwareUi, UpdateSucceedsWhileTheWindowKeepsDrawing) {
+    const std::string stem = "orvexpanels61e";
+    WritePackage();
+    // The verdict comes 2.5 s after the package: the popup must keep drawing meanwhile.
+    StartSim("127.0.61.5", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-delay-ms", "2500"});
+    StartStudio(stem);
+    StartUpdate("firmware-stage1-confirm.png");
+    ASSERT_TRUE(SimSays("firmware update: version 1003000, 200000 bytes, result 0", 20s)) << SimLog();
+    // During the late verdict the window still draws: the transfer bar moves between two screenshots.
+    const Shot a = Save("firmware-sending.png");
+    std::this_thread::sleep_for(700ms);
+    const Shot b = Screenshot(root_ / "sending2.png");
+    ASSERT_TRUE(a.ok && b.ok);
+    size_t changed = 0;
+    for (int wy = 300; wy < 600; ++wy)
+        for (int wx = 420; wx < 1180; ++wx)
+            changed += a.At(kWindowX + wx, kWindowY + wy)[0] != b.At(kWindowX + wx, kWindowY + wy)[0];
+    EXPECT_GT(changed, 100u) << "the popup did not redraw while the transfer waited for the verdict";
+    // Stage 2: the camera restarts with 1.3.0: success, with "Restart Now".
+    ASSERT_TRUE(SimSays("firmware update: service restarted with version 1003000", 20s)) << SimLog();
+    int left = 0, right = 0, y = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return PopupButtons(Screenshot(root_ / "done.png"), &left, &right, &y) && right - left > 150;
+        },
+        30s));
+    fs::copy_file(root_ / "done.png", shots_ / "firmware-stage2-success.png", fs::copy_options::overwrite_existing);
+    const size_t restarts = SimCount("write group 0 param 11 = 2");
+    Click(right, y);  // "Restart Now"
+    EXPECT_TRUE(SimSays("write group 0 param 11 = 2")) << SimLog();
+    EXPECT_EQ(restarts, 0u);
+}
+
+TEST_F(FirmwareUi, RefusedPackageAndACameraThatStaysAway) {
+    const std::string stem = "orvexpanels61f";
+    WritePackage();
+    StartSim("127.0.61.6", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-result", "4"});
+    StartStudio(stem);
+    StartUpdate("firmware-refused-confirm.png");
+    // Result 4: the validation alert with its id, and the popup closes.
+    EXPECT_TRUE(StudioSays("The update files could not be validated (id=4)")) << StudioLog();
+    std::this_thread::sleep_for(1s);
+    Save("firmware-refused-alert.png");
+    studio_->Terminate(20s);
+    sim_.reset();
+
+    // Now a camera that accepts the package and never comes back (the unit is gone).
+    StartSim("127.0.61.6", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-delay-ms", "300"});
+    StartStudio(stem);
+    StartUpdate("firmware-stage1-again.png");
+    ASSERT_TRUE(SimSays("result 0", 20s)) << SimLog();
+    sim_.reset();  // killed before it restarts
+    std::this_thread::sleep_for(3s);
+    Save("firmware-stage2-waiting.png");
+    int left = 0, right = 0, y = 0;
+    EXPECT_FALSE(PopupButtons(Screenshot(root_ / "waiting.png"), &left, &right, &y)) << "no button while waiting";
+    // After 20 s: "Camera has not responded" with "Done" alone.
+    ASSERT_TRUE(WaitUntil([&] { return PopupButtons(Screenshot(root_ / "away.png"), &left, &right, &y); }, 40s));
+    fs::copy_file(root_ / "away.png", shots_ / "firmware-stage2-no-response.png", fs::copy_options::overwrite_existing);
+    EXPECT_LT(right - left, 150) << "only Done";
+    Click(left, y);
+    EXPECT_TRUE(WaitUntil([&] { return !PopupButtons(Screenshot(root_ / "closed.png"), &left, &right, &y); }, 10s));
 }
 
 }  // namespace
