@@ -125,8 +125,10 @@ protected:
 
     // Window coordinates.
     static void Click(int x, int y) {
+        // Held for a moment as a hand does: the press and the release land in
+        // different frames even when software GL draws slowly.
         const std::string cmd = "xdotool mousemove " + std::to_string(kWindowX + x) + " " + std::to_string(kWindowY + y) +
-                                " click 1";
+                                " mousedown 1 sleep 0.8 mouseup 1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         // Frames to see the press and the release, with margin for a busy machine
         // (software GL draws a few frames a second when both cores are taken).
