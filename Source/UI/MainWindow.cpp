@@ -115,8 +115,8 @@ void LightSliders(AppState& app, float s) {
             if (picam::AcceptsValue(block.params[picam::LightLevel], next)) {
                 block.params[picam::LightLevel].value = next;
                 std::lock_guard<std::mutex> guard(service->tableLock);
-                service->SetParam(slot->channel, picam::LightLevel, next);
-                service->PackChanges();
+                service->SetParam_locked(slot->channel, picam::LightLevel, next);
+                service->PackChanges_locked();
             }
         }
         ImGui::PopID();
