@@ -191,8 +191,8 @@ void DrawAxisEditor(AppState& app) {
             SlotParamBlock(app, &slot).params[picam::AxisInvert].value = v;
             picam::ServiceRef service = picam::AcquireService(slot.cameraIndex);
             std::lock_guard<std::mutex> hold(service->tableLock);
-            service->SetParam(axis, picam::AxisInvert, v);
-            service->PackChanges();
+            service->SetParam_locked(axis, picam::AxisInvert, v);
+            service->PackChanges_locked();
         }
         SaveSettings(app.settings, app.dataFolder);
     }

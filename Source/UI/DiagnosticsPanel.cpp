@@ -83,8 +83,8 @@ void DrawStatusRows(const picam::ParamGroup* groups) {
 
 void SendNow(picam::Service& service, int group, int index, int32_t value) {
     std::lock_guard<std::mutex> hold(service.tableLock);
-    service.SetParam(group, index, value);
-    service.PackChanges();
+    service.SetParam_locked(group, index, value);
+    service.PackChanges_locked();
 }
 
 void DrawVideoMode(picam::Service& service, const picam::ParamGroup& g, int group) {
@@ -101,10 +101,10 @@ void DrawVideoMode(picam::Service& service, const picam::ParamGroup& g, int grou
         if (pressed) {
             const picam::ResolutionPreset& p = picam::kResolutionPresets[k];
             std::lock_guard<std::mutex> hold(service.tableLock);
-            service.SetParam(group, picam::VideoWidth, p.width);
-            service.SetParam(group, picam::VideoHeight, p.height);
-            service.SetParam(group, picam::VideoFrameRate, p.frameRate);
-            service.PackChanges();
+            service.SetParam_locked(group, picam::VideoWidth, p.width);
+            service.SetParam_locked(group, picam::VideoHeight, p.height);
+            service.SetParam_locked(group, picam::VideoFrameRate, p.frameRate);
+            service.PackChanges_locked();
         }
     }
     ImGui::TextUnformatted(current >= 0 ? picam::kResolutionPresets[current].label : "");

@@ -1,7 +1,6 @@
 #include "UI/FirmwarePopup.h"
 
 #include <imgui.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "App/AppState.h"
 #include "Base/Clock.h"
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "UI/PanelValues.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/FirmwareUpdate.h"
@@ -48,9 +48,8 @@ PopupState& State() {
     return state;
 }
 
-void TransferMain(std::shared_ptr<Transfer> transfer, picam::ServiceRef service) {
-    pthread_setname_np(pthread_self(), "orvex-firmware");
-    transfer->result = UpdateService(service.Get());
+void TransferMain(const std::shared_ptr<Transfer>& transfer, picam::Service* service) {
+    transfer->result = UpdateService(service);
     transfer->finished = true;
 }
 
@@ -68,7 +67,12 @@ void DrawConfirm(PopupState& st) {
     ImGui::Spacing();
     if (ImGui::Button("Update", ImVec2(ButtonWidth(), 0))) {
         st.transfer = std::make_shared<Transfer>();
-        st.worker = std::thread(TransferMain, st.transfer, picam::AcquireService(st.unit));
+        // The worker holds the unit through its own reference for the whole exchange.
+        st.worker = base::StartThread("orvex-firmware", [transfer = st.transfer,
+                                                         service = std::make_shared<picam::ServiceRef>(
+                                                             picam::AcquireService(st.unit))] {
+            TransferMain(transfer, service->Get());
+        });
         st.stage = Stage::Sending;
         return;
     }
@@ -137,8 +141,8 @@ void DrawWaiting(PopupState& st) {
             picam::ServiceRef s = picam::AcquireService(st.unit);
             {
                 std::lock_guard<std::mutex> hold(s->tableLock);
-                s->SetParam(0, picam::Command, 2);
-                s->PackChanges();
+                s->SetParam_locked(0, picam::Command, 2);
+                s->PackChanges_locked();
             }
             Close(st);
         }

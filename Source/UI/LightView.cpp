@@ -75,8 +75,8 @@ void DrawLightView(AppState& app) {
                 const int32_t raw = LightRawFromPercent(level, percent);
                 {
                     std::lock_guard<std::mutex> hold(service->tableLock);
-                    service->SetParam(ch.group, picam::LightLevel, raw);
-                    service->PackChanges();
+                    service->SetParam_locked(ch.group, picam::LightLevel, raw);
+                    service->PackChanges_locked();
                 }
                 // The settings panel and the saved configuration see the new level too.
                 for (AV::CameraSlot* slot : app.activeSlots) {

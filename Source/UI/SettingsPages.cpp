@@ -224,8 +224,8 @@ void SendZoom(PageContext& c, ZoomWindow w) {
     c.Store(picam::ZoomHeight, picam::RawFromShown(c.Record(picam::ZoomHeight), w.size));
     std::lock_guard<std::mutex> hold(c.service.tableLock);
     for (int i : {xi, yi, static_cast<int>(picam::ZoomWidth), static_cast<int>(picam::ZoomHeight)})
-        c.service.SetParam(c.group, i, c.table.params[i].value);
-    c.service.PackChanges();
+        c.service.SetParam_locked(c.group, i, c.table.params[i].value);
+    c.service.PackChanges_locked();
 }
 
 }  // namespace
@@ -418,8 +418,8 @@ void DrawSystemPage(PageContext& c) {
         if (ImGui::Button("Restart Now")) {
             {
                 std::lock_guard<std::mutex> hold(c.service.tableLock);
-                c.service.SetParam(0, picam::Command, picam::kCommandRestartService);
-                c.service.PackChanges();
+                c.service.SetParam_locked(0, picam::Command, picam::kCommandRestartService);
+                c.service.PackChanges_locked();
             }
             c.Save();
         }

@@ -66,8 +66,8 @@ void PageContext::Immediate(int index, int32_t value, bool save) {
     if (!Store(index, value)) return;
     {
         std::lock_guard<std::mutex> hold(service.tableLock);
-        service.SetParam(group, index, value);
-        service.PackChanges();
+        service.SetParam_locked(group, index, value);
+        service.PackChanges_locked();
     }
     if (save) Save();
 }
@@ -127,8 +127,8 @@ void DrawMainList(AppState& app, PageContext& c) {
     }
     if (RowTextInput("Camera Name", st.name, kNameBufferBytes, InputChars::Name, &st.nameEditing)) {
         std::lock_guard<std::mutex> hold(c.service.tableLock);
-        c.service.SetMessageValue(c.group, picam::CameraName, st.name);
-        c.service.PackChanges();
+        c.service.SetMessageValue_locked(c.group, picam::CameraName, st.name);
+        c.service.PackChanges_locked();
     }
     bool record = c.slot.recordEnabled, capture = c.slot.snapshotEnabled;
     if (RowCheckbox("Enable Recording", &record)) {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "CameraSim/TcpServer.h"
+#include "Base/Thread.h"
 #include "CameraSim/Unit.h"
 
 namespace camsim {
@@ -103,7 +103,7 @@ void ControlFileWatcher::Start() {
         std::lock_guard<std::mutex> guard(lock_);
         stopping_ = false;
     }
-    thread_ = std::thread([this] { Run(); });
+    thread_ = base::StartThread("sim-control", [this] { Run(); });
 }
 
 void ControlFileWatcher::Stop() {
@@ -116,7 +116,6 @@ void ControlFileWatcher::Stop() {
 }
 
 void ControlFileWatcher::Run() {
-    NameThisThread("sim-control");
     // The file is identified by its change time and size; a file that is
     // missing counts as empty (nothing injected beyond the command line).
     bool first = true;
