@@ -6,8 +6,10 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan clean
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan install package clean
 
 all: build
 
@@ -57,6 +59,16 @@ test-tsan: tsan
 demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
+
+# Installs the programs, resources, desktop entry, icons, metainfo and manual
+# pages under $(PREFIX); DESTDIR stages the tree under another root.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package (build/orvex-studio_<version>_<arch>.deb), its run-time
+# dependencies found by dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
