@@ -72,7 +72,11 @@ endforeach()
 add_custom_target(orvex_install_files ALL DEPENDS ${ORVEX_ICON_FILES} ${ORVEX_MAN_PAGES})
 
 # ---- install rules ---------------------------------------------------------------
-install(TARGETS orvex-studio orvex-camsim RUNTIME DESTINATION bin)
+foreach(program orvex-studio orvex-camsim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION bin)
+  endif()
+endforeach()
 install(DIRECTORY ${ORVEX_RESOURCE_DIR}/ DESTINATION share/orvex-studio
   PATTERN .stamp EXCLUDE
   PATTERN art EXCLUDE)

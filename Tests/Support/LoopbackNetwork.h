@@ -63,9 +63,9 @@ inline bool EnterLoopbackOnlyNetwork(std::string* error) {
     if (!up) return false;
 
     // Nothing but loopback may be there.
-    if_nameindex* names = if_nameindex();
+    struct if_nameindex* names = if_nameindex();
     bool onlyLoopback = names != nullptr;
-    for (if_nameindex* n = names; n != nullptr && n->if_index != 0; ++n)
+    for (struct if_nameindex* n = names; n != nullptr && n->if_index != 0; ++n)
         onlyLoopback = onlyLoopback && std::strcmp(n->if_name, "lo") == 0;
     if (names != nullptr) if_freenameindex(names);
     if (!onlyLoopback) *error = "the new namespace has interfaces other than lo";

@@ -14,12 +14,13 @@ calls the Studio and the tests use:
 Every event is one line in the --events file, flushed at once, so that a test
 can wait for it: "ready", "inhibit WHAT MODE WHO", "release WHAT MODE WHO",
 "PrepareForSleep true", "sleep (delay released)", "sleep (delay timed out)",
-"sleep (no delay)", "PrepareForSleep false".
-Block locks do not stop Suspend: a request from root (or a critical battery)
-overrides them; the sleep is logged with the number of block locks held.
+"sleep (no delay)", "PrepareForSleep false", and "overriding N block lock(s)"
+before a sleep while block locks are held: they do not stop Suspend, as a
+request from root (or a critical battery) overrides them.
 """
 import argparse
 import os
+import select
 import signal
 import sys
 
@@ -41,6 +42,7 @@ class Manager(dbus.service.Object):
         self.events = events
         self.delay_max_s = delay_max_s
         self.locks = {}  # read end of the lock's pipe -> (what, who, why, mode)
+        self.watches = {}  # read end -> GLib source that sees the holder close it
         self.sleep_timer = None  # GLib source while a sleep waits for delay locks
 
     def log(self, line):
@@ -60,18 +62,40 @@ class Manager(dbus.service.Object):
                                                 name="org.freedesktop.DBus.Error.InvalidArgs")
         read_end, write_end = os.pipe()
         self.locks[read_end] = (str(what), str(who), str(why), str(mode))
-        GLib.unix_fd_add_full(GLib.PRIORITY_DEFAULT, read_end, GLib.IOCondition.HUP | GLib.IOCondition.ERR,
-                              self.on_released)
+        self.watches[read_end] = GLib.unix_fd_add_full(GLib.PRIORITY_DEFAULT, read_end,
+                                                       GLib.IOCondition.HUP | GLib.IOCondition.ERR,
+                                                       self.on_released)
         self.log("inhibit %s %s %s" % (what, mode, who))
         # UnixFd keeps its own copy, which goes with the reply.
         fd = dbus.types.UnixFd(write_end)
         os.close(write_end)
         return fd
 
-    def on_released(self, fd, _condition):
+    def release(self, fd):
+        watch = self.watches.pop(fd, None)
+        if watch is not None:
+            GLib.source_remove(watch)
         what, who, _why, mode = self.locks.pop(fd)
         os.close(fd)
         self.log("release %s %s %s" % (what, mode, who))
+
+    def sweep(self):
+        """Releases now every lock whose holder has closed it, before the
+        main loop gets round to its watch: a sleep must see the locks as they
+        are at that moment."""
+        for fd in [fd for fd in self.locks if self.hung_up(fd)]:
+            self.release(fd)
+
+    @staticmethod
+    def hung_up(fd):
+        poller = select.poll()
+        poller.register(fd, select.POLLHUP)
+        return any(event & (select.POLLHUP | select.POLLERR) for _, event in poller.poll(0))
+
+    def on_released(self, fd, _condition):
+        self.watches.pop(fd, None)  # this watch ends by returning False
+        self.release(fd)
+        self.sweep()
         if self.sleep_timer is not None and not self.held("delay"):
             GLib.source_remove(self.sleep_timer)
             self.sleep_timer = None
@@ -105,8 +129,11 @@ class Manager(dbus.service.Object):
         return False
 
     def sleep(self, reason):
+        self.sweep()
         blocks = len(self.held("block"))
-        self.log("sleep (%s)" % reason if blocks == 0 else "sleep (%s, %d block lock(s) overridden)" % (reason, blocks))
+        if blocks:
+            self.log("overriding %d block lock(s)" % blocks)
+        self.log("sleep (%s)" % reason)
         self.PrepareForSleep(False)
         self.log("PrepareForSleep false")
 
