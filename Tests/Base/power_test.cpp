@@ -208,9 +208,19 @@ TEST_F(PowerLogindShortDelayTest, SleepAndWakeBetweenTwoPollsStillLeavesADelayLo
     ASSERT_TRUE(logind_->WaitForEvent("PrepareForSleep false", 10s));
     EXPECT_TRUE(PollUntilAnnounced(power)) << "the recordings are stopped late rather than never";
     power.SleepHandled();
-    EXPECT_TRUE(Holds(kDelayLock)) << logind_->Events();
-    for (int pass = 0; pass < 5; ++pass) EXPECT_FALSE(power.Poll());
-    EXPECT_TRUE(Holds(kDelayLock));
+    // Usually both announcements are read in that one poll; when the wake-up
+    // comes a poll later it is taken there. Either way the main loop goes on
+    // polling and ends up holding the delay lock again, announced once.
+    int announcements = 0;
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] {
+            announcements += power.Poll();
+            return Holds(kDelayLock);
+        },
+        10s, 10ms))
+        << logind_->Events();
+    EXPECT_EQ(announcements, 0);
+    EXPECT_EQ(logind_->Count("inhibit sleep delay ORVEX Studio"), 2);
 }
 
 }  // namespace
