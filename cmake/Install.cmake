@@ -116,6 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Run-time libraries by their Debian package names, found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# SDL opens libGL.so.1 (the GLX context) at run time, out of dpkg-shlibdeps'
+# sight; the program itself links only libOpenGL.so.0.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1")
 # OpenGL through Mesa (software rendering when there is no GPU driver).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 # The folder picker runs one of these when installed; otherwise the program

@@ -317,7 +317,7 @@ TEST_F(InstallTest, DebianPackageNamesItsLibrariesAndRunsFromItsMenuEntry) {
     for (auto it = std::sregex_iterator(depends.begin(), depends.end(), package); it != std::sregex_iterator(); ++it)
         named.insert((*it)[1]);
     for (const char* lib : {"libc6", "libstdc++6", "libsdl2-2.0-0", "libavcodec59", "libavformat59", "libavutil57",
-                            "libswscale6", "liblz4-1", "libsystemd0", "libfreetype6", "zlib1g"})
+                            "libswscale6", "liblz4-1", "libsystemd0", "libfreetype6", "zlib1g", "libgl1"})
         EXPECT_TRUE(named.count(lib)) << lib << " missing from Depends: " << depends;
     // ... and each is a package this Debian system knows (it is installed here).
     for (const std::string& name : named) {
