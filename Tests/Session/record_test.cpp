@@ -21,10 +21,10 @@
 #include "Support/TempFolder.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
+#include "Support/Wait.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
-#include "Support/Wait.h"
 }
 
 namespace {

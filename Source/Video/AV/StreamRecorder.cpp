@@ -93,11 +93,7 @@ void Stream::WritePacket(AVPacket* packet) {
     if (step_us < 1000) step_us = 1000;
     if (step_us > 1000000) step_us = 1000000;
     r.lastWriteNs = now;
-    // At least one tick of the container's time base, however coarse it is:
-    // packets that arrive together (a busy machine catching up) must still
-    // get time stamps that only go forward, or the muxer refuses them.
     int64_t step = av_rescale_q(step_us, AVRational{1, 1000000}, r.outputStream->time_base);
-    if (step < 1) step = 1;
 
     copy->stream_index = r.outputStream->index;
     copy->pts = r.runningTime;

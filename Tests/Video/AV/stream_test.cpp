@@ -10,10 +10,10 @@
 #include "CameraSim/TcpServer.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
+#include "Support/Wait.h"
 
 extern "C" {
 #include <libavutil/error.h>
-#include "Support/Wait.h"
 }
 
 namespace {

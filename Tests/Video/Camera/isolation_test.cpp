@@ -24,9 +24,9 @@ namespace {
 
 std::vector<std::string> InterfaceNames() {
     std::vector<std::string> names;
-    if_nameindex* list = if_nameindex();
+    struct if_nameindex* list = if_nameindex();
     if (list == nullptr) return names;
-    for (if_nameindex* i = list; i->if_index != 0; ++i) names.push_back(i->if_name);
+    for (struct if_nameindex* i = list; i->if_index != 0; ++i) names.push_back(i->if_name);
     if_freenameindex(list);
     return names;
 }
@@ -36,7 +36,7 @@ struct Ran {
     std::string output;
     int code = -1;
 };
-Ran Run(const std::string& command) {
+Ran RunShell(const std::string& command) {
     Ran ran;
     FILE* p = popen((command + " 2>&1").c_str(), "r");
     if (p == nullptr) return ran;
@@ -108,12 +108,12 @@ TEST(MdnsSwitch, UnitOnLoopbackStillAnswers) {
 // The wrapper, nested inside the namespace ctest already made: the command
 // sees only "lo", up, and keeps its arguments and exit code.
 TEST(WithNetns, CommandSeesOnlyLoopbackUp) {
-    const Ran links = Run(kWrapper + " ip -o link show");
+    const Ran links = RunShell(kWrapper + " ip -o link show");
     ASSERT_EQ(links.code, 0) << links.output;
     const std::vector<std::string> lines = testfiles::Lines(links.output);
     ASSERT_EQ(lines.size(), 1u) << links.output;
     EXPECT_EQ(lines[0].rfind("1: lo: <LOOPBACK,UP", 0), 0u) << links.output;
-    const Ran code = Run(kWrapper + " sh -c 'echo \"$1|$2\"; exit 7' sh 'two words' x");
+    const Ran code = RunShell(kWrapper + " sh -c 'echo \"$1|$2\"; exit 7' sh 'two words' x");
     EXPECT_EQ(code.code, 7);
     EXPECT_EQ(code.output, "two words|x\n");
 }
@@ -126,7 +126,7 @@ TEST(WithNetns, NoNamespaceTurnsOnTheSwitch) {
     testfiles::WriteText(dir.File("unshare"), "#!/bin/sh\nexit 1\n");
     ASSERT_EQ(chmod(dir.File("unshare").c_str(), 0755), 0);
     const Ran ran =
-        Run("env -u ORVEX_MDNS_LOOPBACK_ONLY PATH='" + dir.Dir() + ":" + getenv("PATH") + "' " + kWrapper +
+        RunShell("env -u ORVEX_MDNS_LOOPBACK_ONLY PATH='" + dir.Dir() + ":" + getenv("PATH") + "' " + kWrapper +
             " sh -c 'echo \"switch=$ORVEX_MDNS_LOOPBACK_ONLY\"'");
     EXPECT_EQ(ran.code, 0);
     EXPECT_NE(ran.output.find("switch=1\n"), std::string::npos) << ran.output;
