@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 #include "Support/TempFolder.h"
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
