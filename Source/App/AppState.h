@@ -71,6 +71,7 @@ struct AppState {
     int32_t settingsSlot = 0;
     bool guidesEditing = false;  // the Guides page was drawn this frame
     bool viewOverlaysHidden = false;
+    bool playerOverlay = true;  // the player draws its overlay (guides) over played media
 
     // shut-down request (SIGINT/SIGTERM or window close); set from the signal thread
     std::atomic<bool> quitRequested{false};
