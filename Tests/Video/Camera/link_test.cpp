@@ -148,10 +148,10 @@ TEST_F(LinkTest, WriteReachesTheUnitAndTheMirrorSettles) {
     {
         picam::ServiceRef ref = picam::AcquireService(0);
         std::lock_guard<std::mutex> lock(ref->tableLock);
-        ref->SetParam(0, picam::FlipHorizontal, 1);
-        ref->SetParam(1, picam::Brightness, 70);
-        ref->SetMessageValue(0, picam::AnnotationText, "12:00:00");
-        ref->PackChanges();
+        ref->SetParam_locked(0, picam::FlipHorizontal, 1);
+        ref->SetParam_locked(1, picam::Brightness, 70);
+        ref->SetMessageValue_locked(0, picam::AnnotationText, "12:00:00");
+        ref->PackChanges_locked();
     }
     EXPECT_TRUE(testsupport::WaitUntil([&] { return a->ParamValue(0, picam::FlipHorizontal) == 1; },
                                        std::chrono::milliseconds(10000)));
@@ -183,7 +183,7 @@ TEST_F(LinkTest, BelowTheVersionGateNothingIsWritten) {
         s->paramDirty[0][picam::PlatformRevision] = picam::kDirtyWrite;
         s->paramDirty[0][picam::Command] = picam::kDirtyWrite;
         s->messageDirty[0][picam::CameraName] = 6;
-        s->PackChanges();
+        s->PackChanges_locked();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(a->Generation(), generation);
@@ -221,8 +221,8 @@ TEST_F(LinkTest, RestartedUnitIsFoundAgainAndReadFromScratch) {
     picam::Service* s = At(0);
     {
         std::lock_guard<std::mutex> lock(s->tableLock);
-        s->SetParam(0, picam::Command, picam::kCommandRestartService);
-        s->PackChanges();
+        s->SetParam_locked(0, picam::Command, picam::kCommandRestartService);
+        s->PackChanges_locked();
     }
     ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ServiceProc | not connected"); },
                                        std::chrono::milliseconds(10000)))
