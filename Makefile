@@ -8,8 +8,10 @@ TSAN_BUILD ?= build-tsan
 TSA_BUILD  ?= build-thread-safety
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety clean
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package clean
 
 all: build
 
@@ -71,6 +73,16 @@ thread-safety: $(TSA_BUILD)/build.ninja
 demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
+
+# Installs the programs, resources, desktop entry, icons, metainfo and manual
+# pages under $(PREFIX); DESTDIR stages the tree under another root.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package (build/orvex-studio_<version>_<arch>.deb), its run-time
+# dependencies found by dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD)

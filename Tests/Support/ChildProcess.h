@@ -30,10 +30,12 @@ public:
 
     // argv[0] is a path, or a name looked up in PATH.
     ChildProcess(std::vector<std::string> argv, const Options& options) { Start(std::move(argv), options); }
-    ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& env, const std::string& output) {
+    ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& env, const std::string& output,
+                 const std::string& workDir = {}) {
         Options options;
         options.env = env;
         options.output = output;
+        options.workDir = workDir;
         Start(std::move(argv), options);
     }
     ~ChildProcess() {
