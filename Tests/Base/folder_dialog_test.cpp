@@ -10,7 +10,8 @@
 #include <string>
 
 #include "Base/FolderDialog.h"
-#include "Support/ProcessTools.h"
+#include "Support/FileText.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
 namespace {
@@ -120,8 +121,8 @@ TEST(FolderDialog, TheUiThreadNeverWaitsForTheChooser) {
     auto job = std::make_unique<FolderDialogJob>();
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(job->Start({temp.File("zenity")}));
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !testsupport::ReadFileText(pidFile).empty(); }, 20s, 10ms));
-    const int pid = std::atoi(testsupport::ReadFileText(pidFile).c_str());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !testfiles::ReadText(pidFile).empty(); }, 20s, 10ms));
+    const int pid = std::atoi(testfiles::ReadText(pidFile).c_str());
     ASSERT_GT(pid, 0);
     Path folder;
     EXPECT_EQ(job->Poll(&folder), FolderDialogJob::State::Running);
@@ -132,7 +133,7 @@ TEST(FolderDialog, TheUiThreadNeverWaitsForTheChooser) {
     const std::string proc = "/proc/" + std::to_string(pid) + "/stat";
     EXPECT_TRUE(testsupport::WaitUntil(
         [&] {
-            const std::string stat = testsupport::ReadFileText(proc);
+            const std::string stat = testfiles::ReadText(proc);
             return stat.empty() || stat.find(") Z") != std::string::npos;  // gone or reaped soon
         },
         10s, 10ms));

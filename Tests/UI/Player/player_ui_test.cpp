@@ -18,7 +18,10 @@
 
 #include "Session/MediaName.h"
 #include "Session/SessionFile.h"
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 #include "Support/XInput.h"
 
 namespace {
@@ -35,7 +38,7 @@ bool Eventually(const std::function<bool()>& condition, std::chrono::seconds lim
     return testsupport::WaitUntil(condition, limit, 200ms);
 }
 
-std::string Slurp(const fs::path& path) { return testsupport::ReadFileText(path); }
+std::string Slurp(const fs::path& path) { return testfiles::ReadText((path).string()); }
 
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
