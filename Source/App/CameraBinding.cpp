@@ -277,6 +277,7 @@ void ConnectRecentConfigs(AppState& app) {
             source.table = &SlotParamBlock(app, slot);
             source.enableRecord = slot->recordEnabled;
             source.enableCapture = slot->snapshotEnabled;
+            source.restorable = picam::AcquireService(slot->cameraIndex)->version.load() >= picam::VersionGate();
             sources.push_back(source);
         }
         return sources;
