@@ -234,23 +234,30 @@ TEST_F(ScanLinkSim, RequestsMadeWhileTheLinkIsDownReachTheNextConnection) {
 TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
     TempFolder folder;
     LogCapture log(folder);
+    // A simulated unit with the program's ScanlinkProc on it, as the monitor
+    // runs one per unit; stopped in reverse order when the test ends.
+    struct LinkedUnit {
+        std::unique_ptr<camsim::Unit> unit;
+        picam::Service service;
+        std::thread thread;
+        ~LinkedUnit() { Stop(); }
+        void Stop() {
+            service.running = false;
+            if (thread.joinable()) thread.join();
+            if (unit) unit->Stop();
+        }
+    };
     const char* addresses[2] = {"127.0.30.8", "127.0.30.9"};
-    std::unique_ptr<camsim::Unit> units[2];
-    picam::Service services[2];
-    std::thread threads[2];
+    LinkedUnit links[2];
     auto startLink = [&](int i) {
-        units[i] = std::make_unique<camsim::Unit>(SimOptions(addresses[i]));
-        ASSERT_TRUE(units[i]->Start());
-        services[i].SetHost(addresses[i]);
-        services[i].running = true;
-        services[i].connected = true;
-        threads[i] = std::thread(ScanlinkProc, &services[i]);
+        links[i].unit = std::make_unique<camsim::Unit>(SimOptions(addresses[i]));
+        ASSERT_TRUE(links[i].unit->Start());
+        links[i].service.SetHost(addresses[i]);
+        links[i].service.running = true;
+        links[i].service.connected = true;
+        links[i].thread = std::thread(ScanlinkProc, &links[i].service);
     };
-    auto stopLink = [&](int i) {
-        services[i].running = false;
-        if (threads[i].joinable()) threads[i].join();
-        if (units[i]) units[i]->Stop();
-    };
+    auto stopLink = [&](int i) { links[i].Stop(); };
     // Accepted requests a second over `seconds`, once the link is up.
     auto rate = [&](camsim::Unit& unit, double seconds) {
         const int before = unit.ScanLinkAccepted();
@@ -262,24 +269,24 @@ TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
 
     // One unit alone: the measure.
     startLink(0);
-    ASSERT_TRUE(WaitFor([&] { return units[0]->ScanLinkAccepted() > 10; }, 10));
-    const double alone = rate(*units[0], 2.0);
+    ASSERT_TRUE(WaitFor([&] { return links[0].unit->ScanLinkAccepted() > 10; }, 10));
+    const double alone = rate(*links[0].unit, 2.0);
     // Positions are asked for every 16 ms; an 8 ms pass on a busy machine
     // still manages a good part of that.
     EXPECT_GT(alone, 20.0);
 
     startLink(1);
-    ASSERT_TRUE(WaitFor([&] { return units[1]->ScanLinkAccepted() > 10; }, 10));
-    const int refresh0 = units[0]->ScanLinkAccepted(), refresh1 = units[1]->ScanLinkAccepted();
+    ASSERT_TRUE(WaitFor([&] { return links[1].unit->ScanLinkAccepted() > 10; }, 10));
+    const int refresh0 = links[0].unit->ScanLinkAccepted(), refresh1 = links[1].unit->ScanLinkAccepted();
     RequestRefresh();  // what a slot start queues: both links carry it
-    const double both0 = rate(*units[0], 2.0);
-    const double both1 = rate(*units[1], 2.0);
+    const double both0 = rate(*links[0].unit, 2.0);
+    const double both1 = rate(*links[1].unit, 2.0);
     EXPECT_GT(both0, alone * 0.6) << "alone " << alone;
     EXPECT_GT(both1, alone * 0.6) << "alone " << alone;
-    EXPECT_GT(units[0]->ScanLinkAccepted(), refresh0);
-    EXPECT_GT(units[1]->ScanLinkAccepted(), refresh1);
-    EXPECT_EQ(units[0]->ScanLinkRefused(), 0);
-    EXPECT_EQ(units[1]->ScanLinkRefused(), 0);
+    EXPECT_GT(links[0].unit->ScanLinkAccepted(), refresh0);
+    EXPECT_GT(links[1].unit->ScanLinkAccepted(), refresh1);
+    EXPECT_EQ(links[0].unit->ScanLinkRefused(), 0);
+    EXPECT_EQ(links[1].unit->ScanLinkRefused(), 0);
     // The shown crawler is the first unit's; its positions keep coming.
     {
         std::lock_guard<std::mutex> lock(scanLinkLock);
