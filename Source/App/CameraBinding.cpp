@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "App/AppState.h"
-#include "App/Log.h"
-#include "App/Settings.h"
+#include "Base/Log.h"
+#include "Base/Settings.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/ScanLink.h"
-#include "Video/Camera/SlotConfig.h"
+#include "App/SlotConfig.h"
 
 namespace {
 

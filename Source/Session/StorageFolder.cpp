@@ -1,7 +1,7 @@
 #include "Session/StorageFolder.h"
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <vector>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 bool StorageMonitor::Start(const std::string& folder, bool tabletMode) {
     Stop();

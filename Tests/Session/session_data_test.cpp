@@ -7,8 +7,8 @@
 
 #include <lz4.h>
 
-#include "App/Alerts.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/FileServices.h"
 #include "Session/MediaName.h"
 #include "Session/SessionFile.h"
 #include "Support/TempFolder.h"

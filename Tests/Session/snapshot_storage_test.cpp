@@ -5,8 +5,8 @@
 #include <chrono>
 #include <fstream>
 
-#include "App/Alerts.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/FileServices.h"
 #include "Session/SnapshotSave.h"
 #include "Session/StorageFolder.h"
 #include "Session/StorageMonitor.h"

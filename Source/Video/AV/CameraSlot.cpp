@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "App/Alerts.h"
-#include "App/Log.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "Video/Camera/Service.h"
 
 namespace AV {
