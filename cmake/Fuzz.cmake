@@ -21,11 +21,11 @@ set(ORVEX_FUZZ_TARGETS
   "service_reply|orvex_camera|"
   "scanlink|orvex_camera|"
   "video_framing|orvex_av|"
-  "settings_ini|orvex_app|"
+  "settings_ini|orvex_base|"
   "update_ini|orvex_camera|"
   "session_data|orvex_session|"
   "media_name|orvex_session|"
-  "obj|orvex_app|ObjLoader.cpp,ModelPart.cpp"
+  "obj|orvex_base|ObjLoader.cpp,ModelPart.cpp"
   "embedded_image|PkgConfig::LZ4|EmbeddedImage.cpp"
   "mdns|orvex_camera|")
 

@@ -17,6 +17,10 @@ namespace {
 
 // One parameter block per slot (60 KiB each); UI thread only.
 picam::ParamGroup g_slotParams[kCameraSlots];
+// The service's connection number each slot was last started for; UI thread
+// only. A slot whose number is behind its service's was started for a
+// connection that has since ended, however briefly.
+uint32_t g_slotConnection[kCameraSlots];
 
 int SlotIndex(const AppState& app, const AV::CameraSlot* slot) {
     const ptrdiff_t i = slot - app.slots;
@@ -31,8 +35,10 @@ int32_t ReadParam(picam::Service* service, int group, int index) {
 }
 
 // Steps 4.1 to 4.9 of the binding: the slot's first start (or a restart).
+// Called only once the slot's earlier thread has ended (AV::SlotThreadEnded),
+// so its join returns at once.
 bool StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::CameraSlot* slot) {
-    if (slot->thread.joinable()) slot->thread.join();
+    g_slotConnection[SlotIndex(app, slot)] = service->connectionNumber.load();
     RequestRefresh();  // the scan link's start-up requests
     picam::ParamGroup& block = g_slotParams[SlotIndex(app, slot)];
     {
@@ -127,7 +133,19 @@ void BindCameras(AppState& app) {
                 continue;
             }
             app.activeSlots.push_back(slot);
-            if ((slot->Flags() & AV::kSlotRun) == 0) {
+            if ((slot->Flags() & AV::kSlotRun) != 0 &&
+                g_slotConnection[SlotIndex(app, slot)] != service->connectionNumber.load()) {
+                // Started for an earlier connection of the unit: the drop
+                // ended it even if no frame saw the unit disconnected. Stop
+                // the thread; the slot starts afresh (and its saved settings
+                // go to the camera again) once that thread has ended.
+                slot->SetFlags(0, AV::kSlotRun);
+                slot->SetFlags(0, AV::kSlotStreaming);
+            }
+            // A thread told to stop may still wait on the network (connect
+            // or receive time-outs): it is never joined here, the slot
+            // starts in the first frame that finds it ended.
+            if ((slot->Flags() & AV::kSlotRun) == 0 && AV::SlotThreadEnded(slot)) {
                 if (!StartCameraSlot(app, service.Get(), i, ch, slot)) {
                     // A thread that cannot be started ends the program.
                     std::fprintf(stderr, "ORVEX Studio: could not start a video thread\n");

@@ -1,5 +1,5 @@
 // Wavefront OBJ text of the camera model files.
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Fuzz/FuzzSupport.h"
 #include "Platform/GraphicsGL/ObjLoader.h"
 

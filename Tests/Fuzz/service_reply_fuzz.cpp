@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Fuzz/FuzzSupport.h"
 #include "Video/Camera/Service.h"
 

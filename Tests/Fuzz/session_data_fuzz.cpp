@@ -3,7 +3,7 @@
 // to the same bytes.
 #include <vector>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Fuzz/FuzzSupport.h"
 #include "Session/SessionFile.h"
 

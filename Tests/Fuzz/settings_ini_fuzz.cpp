@@ -3,8 +3,8 @@
 // as the same record: format, parse into a fresh record, format again.
 #include <string>
 
-#include "App/Log.h"
-#include "App/Settings.h"
+#include "Base/Log.h"
+#include "Base/Settings.h"
 #include "Fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

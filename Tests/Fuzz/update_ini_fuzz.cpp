@@ -2,7 +2,7 @@
 #include <string_view>
 #include <vector>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Fuzz/FuzzSupport.h"
 #include "Video/Camera/FirmwareUpdate.h"
 

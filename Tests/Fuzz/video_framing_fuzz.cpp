@@ -8,7 +8,7 @@
 
 #include <mutex>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Fuzz/FuzzSupport.h"
 #include "Video/AV/StreamInput.h"
 

@@ -117,6 +117,17 @@ void ApplyScaleChange(AppState& app) {
     FitWindowToScale(static_cast<SDL_Window*>(app.window), app.settings, app.UiScale);
 }
 
+// The camera steps (binding, view positions, suspension, slot pictures)
+// only pick up what worker threads published; a frame they hold up for long
+// means the UI thread waited on a camera thread, which it must never do.
+constexpr int64_t kSlowCameraSteps_us = 100000;
+
+void WarnSlowCameraSteps(int64_t took_us) {
+    if (took_us > kSlowCameraSteps_us)
+        LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "RunFrame | camera steps took %lld ms",
+                 static_cast<long long>(took_us / 1000));
+}
+
 void StorageCheck(AppState& app, double dtSeconds) {
     // The watchdog (sessions) keeps its own one-second accumulator, holds the
     // free-space lock while it stops the recordings, and keeps the system
@@ -147,6 +158,7 @@ void RunFrame(AppState& app) {
     const double dtSeconds = double(float(double(dt_us) / 1000000.0));
 
     if (Hooks().saveQueuedSnapshots) Hooks().saveQueuedSnapshots(app);  // 3
+    const int64_t cameraStepsStart_us = MonotonicUs();
     BindCameras(app);                                                     // 4
     AssignViewPositions(app);                                             // 5
     if (app.activeSlots.size() == 1 && app.settings.LayoutStyle != LayoutKind::SingleCamera) {  // 6
@@ -157,6 +169,7 @@ void RunFrame(AppState& app) {
                              app.settings.LayoutStyle == LayoutKind::SingleCamera,
                              (app.PanelFlags & PanelSettings) != 0);
     for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);  // 8
+    WarnSlowCameraSteps(MonotonicUs() - cameraStepsStart_us);
     if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);                 // 9
     if (app.gc != nullptr) {                                                            // 10
         std::lock_guard<std::mutex> guard(app.deviceLock);

@@ -95,21 +95,25 @@ void ProcessStream(CameraSlot* slot) {
     }
     LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stopping video thread[%d] %s", slot->cameraIndex,
              channel == 1 ? "(satellite)" : " ");
-    slot->SetFlags(0, kSlotStreaming | kSlotRecording);
     slot->stream.Close();
+    // The last touch of the slot: from here on the thread only returns.
+    slot->SetFlags(0, kSlotStreaming | kSlotRecording | kSlotThreadLive);
 }
 
+bool SlotThreadEnded(CameraSlot* slot) { return (slot->Flags() & kSlotThreadLive) == 0; }
+
 bool StartSlot(CameraSlot* slot, const Stream::Options& options) {
-    if (slot->thread.joinable()) slot->thread.join();  // a thread that ended by itself
+    if (!SlotThreadEnded(slot)) return false;
+    if (slot->thread.joinable()) slot->thread.join();  // ended: returns at once
     {
         std::lock_guard<std::mutex> guard(slot->lock);
-        slot->flags = (slot->flags | kSlotRun) & ~kSlotStreaming;
+        slot->flags = (slot->flags | kSlotRun | kSlotThreadLive) & ~kSlotStreaming;
         slot->streamOptions = options;
     }
     try {
         slot->thread = std::thread(ProcessStream, slot);
     } catch (const std::system_error&) {
-        slot->SetFlags(0, kSlotRun);
+        slot->SetFlags(0, kSlotRun | kSlotThreadLive);
         return false;
     }
     return true;

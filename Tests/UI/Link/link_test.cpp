@@ -108,7 +108,7 @@ TEST_P(SavedSettingsByVersion, SaveAtExitKeepsOrRewritesTheRecentRecord) {
     auto sim = StartSim(c.address, c.stem, {"--service-version", c.version}, "sim.log");
     auto studio = StartStudio(c.stem, "studio.log");
     // The slot has started once its video thread connects to the unit.
-    ASSERT_TRUE(WaitUntil([&] { return Log("sim.log").find("connection port 8012") != std::string::npos; }, 60s))
+    ASSERT_TRUE(WaitUntil([&] { return Log("sim.log").find("video port 8012: connection from") != std::string::npos; }, 60s))
         << Log("studio.log") << Log("sim.log");
     studio->Signal(SIGTERM);
     ASSERT_EQ(studio->Wait(20s), 0) << Log("studio.log");
@@ -130,5 +130,39 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(VersionCase{"Below9000", "127.0.52.1", "orvexlink521", "8999", false},
                       VersionCase{"At9100", "127.0.52.2", "orvexlink522", "9100", true}),
     [](const ::testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+
+// ---- connection drops and the UI thread ------------------------------------------------
+
+int Count(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
+// The unit closes every service connection 3 s after accepting it and sends
+// no video from 2 s to 40 s of its uptime, so every drop finds the video
+// threads waiting in a receive (up to 3 s). The slots restart after each
+// drop, and no frame's camera steps (binding, slot pictures) take longer
+// than 100 ms: the Studio logs "RunFrame | camera steps took" for any that do.
+TEST_F(LinkStudio, RepeatedDropsRestartTheSlotsAndNoFrameWaits) {
+    std::ofstream(dataFolder_ / "settings.ini") << "[Layout]\nDPI=96\n";
+    auto sim = StartSim("127.0.52.3", "orvexlink523",
+                        {"--channels", "2", "--drop-after-s", "3", "--video-pause-s", "2:40"}, "sim.log");
+    auto studio = StartStudio("orvexlink523", "studio.log");
+    // Four restarts of the unit's service, each followed by new video threads.
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log("studio.log"), "ServiceMonitor | Restarting service (0)") >= 4; },
+                          90s))
+        << Log("studio.log");
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log("studio.log"), "Stopping video thread[0]") >= 4; }, 60s))
+        << Log("studio.log");
+    // Video threads of the later connections reach the unit again.
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log("sim.log"), "video port 8012: connection from") >= 3; }, 30s)) << Log("sim.log");
+    studio->Signal(SIGTERM);
+    EXPECT_EQ(studio->Wait(30s), 0) << Log("studio.log");
+    const std::string log = Log("studio.log");
+    EXPECT_EQ(log.find("RunFrame | camera steps took"), std::string::npos) << log;
+    sim->Signal(SIGTERM);
+    sim->Wait(10s);
+}
 
 }  // namespace
