@@ -62,17 +62,17 @@ protected:
                                     std::vector<std::string> extra, const char* log) {
         std::vector<std::string> argv{kBuild + "/orvex-camsim", "--address", address, "--name", stem};
         argv.insert(argv.end(), extra.begin(), extra.end());
-        return std::make_unique<Child>(argv, std::vector<std::string>{}, Path(log));
+        return std::make_unique<Child>(argv, std::vector<std::string>{}, FileIn(log));
     }
     std::unique_ptr<Child> StartStudio(const std::string& stem, const char* log) {
         return std::make_unique<Child>(
             std::vector<std::string>{kBuild + "/orvex-studio"},
             std::vector<std::string>{"XDG_DATA_HOME=" + root_.File("data"), "LIBGL_ALWAYS_SOFTWARE=1",
                                      "ORVEX_CAMERA_STEM=" + stem},
-            Path(log));
+            FileIn(log));
     }
-    fs::path Path(const char* name) const { return fs::path(root_.Dir()) / name; }
-    std::string Log(const char* name) const { return ReadFileText(Path(name)); }
+    fs::path FileIn(const char* name) const { return fs::path(root_.Dir()) / name; }
+    std::string Log(const char* name) const { return ReadFileText(FileIn(name)); }
 
     TempFolder root_;
     fs::path dataFolder_;
