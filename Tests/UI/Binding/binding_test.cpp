@@ -147,7 +147,6 @@ TEST_F(BindingDropTest, ADropNoFrameSawRestartsTheSlotWithoutHoldingAFrame) {
             limit);
     };
     ASSERT_TRUE(timedBind([&] { return app.activeSlots.size() == 1 && app.slots[0].thread.joinable(); }, 20s));
-    const std::thread::id first = app.slots[0].thread.get_id();
     uint32_t connection = 0;
     {
         picam::ServiceRef service = picam::AcquireService(0);
@@ -165,10 +164,14 @@ TEST_F(BindingDropTest, ADropNoFrameSawRestartsTheSlotWithoutHoldingAFrame) {
         },
         20s));
 
+    // The slot is told to stop (run clear) and, once its old thread has
+    // ended, started again (run set, a live thread).
+    bool stopped = false;
     ASSERT_TRUE(timedBind(
         [&] {
-            return app.slots[0].thread.joinable() && app.slots[0].thread.get_id() != first &&
-                   (app.slots[0].Flags() & AV::kSlotRun);
+            const uint32_t flags = app.slots[0].Flags();
+            stopped = stopped || (flags & AV::kSlotRun) == 0;
+            return stopped && (flags & AV::kSlotRun) && (flags & AV::kSlotThreadLive);
         },
         30s))
         << "the slot was not restarted for the new connection";
