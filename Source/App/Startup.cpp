@@ -18,8 +18,8 @@ Path PrepareDataFolder() {
 
 void BeginLog(const Path& dataFolder) {
     LogOpenFile(dataFolder);
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Begin");
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Load settings");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Begin");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Load settings");
 }
 
 void LoadStartupSettings(Settings* settings, const Path& dataFolder) {
@@ -34,12 +34,12 @@ void LoadStartupSettings(Settings* settings, const Path& dataFolder) {
 }
 
 void SaveSettingsAtExit(Settings& settings, const Path& dataFolder) {
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Exiting app...");
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Saving settings");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Exiting app...");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Saving settings");
     SaveSettings(settings, dataFolder);
 }
 
 void EndLog() {
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "End");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "End");
     LogCloseFile();
 }

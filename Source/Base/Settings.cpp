@@ -213,7 +213,7 @@ void AddUnsigned(std::string* out, std::string_view key, uint32_t value) { AddLi
 RecentConfigHook recentConfigHook;  // UI thread
 
 void LogCopyFailure(const Path& from, const Path& to) {
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
 }
 
@@ -294,7 +294,7 @@ bool ReadSettings(const Path& folder, Settings* settings) {
     path.Append("settings.ini");
     uint64_t size = 0;
     if (platform::FileSize(path, &size) && size > kMaxSettingsFile_bytes) {
-        LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "ReadSettings | %s is too large (%llu bytes), not read", path.CStr(),
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "ReadSettings | %s is too large (%llu bytes), not read", path.CStr(),
                  static_cast<unsigned long long>(size));
         return false;
     }
@@ -329,7 +329,7 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     }
     // A backup that was never made (first save) is not a failed deletion.
     if (!platform::DeleteFile(backupPath) && platform::GetFileInfo(backupPath, nullptr))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", backupPath.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", backupPath.CStr());
     return written;
 }
 

@@ -22,10 +22,10 @@ void StopSlotRecording(AV::CameraSlot* slot) {
     const int64_t packets = slot->stream.StopRecording();
     if (packets == 0 && !path.empty()) {
         if (platform::DeleteFile(Path(path))) {
-            LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__,
+            LOGF(LOG_INFO, LOG_SRC_SESSION,
                      "StopRecordings | %s stopped before its first key frame, removed", path.c_str());
         } else {
-            LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.c_str());
+            LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.c_str());
         }
     }
 }
@@ -96,7 +96,7 @@ void LowStorageWatchdog::Step(float dtSeconds, RecordingContext& context, Storag
         if (static_cast<uint64_t>(monitor.FreeBytes_locked()) < static_cast<uint64_t>(kLowStorage_bytes)) {
             if (IsAnyRecording(context.activeSlots))
                 PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
-            LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "EmergencyStop - storage space low");
+            LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop - storage space low");
             EmergencyStop(context);
         }
     }

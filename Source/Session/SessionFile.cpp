@@ -185,13 +185,13 @@ bool ReadCameras(PayloadReader& in, SessionData* data) {
 // ---- file save --------------------------------------------------------------------
 
 void LogCopyFailure(const Path& from, const Path& to) {
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
 }
 
 void DeleteOrLog(const Path& path) {
     if (!platform::DeleteFile(path))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.CStr());
 }
 
 }  // namespace
@@ -321,7 +321,7 @@ void LoadSessionData(const Path& folder, const std::string& sessionName, Session
     if (!platform::FileSize(path, &size)) return;  // missing: an empty history, silently
     std::vector<uint8_t> file;
     if (size > kMaxDataFile_bytes) {
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
                  static_cast<unsigned long long>(size));
     } else if (!platform::ReadWholeFile(path, &file)) {
         return;

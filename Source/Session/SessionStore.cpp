@@ -56,7 +56,7 @@ int SessionStore::FindOrCreateSession(const std::string& requested) {
     for (size_t i = 0; i < sessions.size(); ++i)
         if (sessions[i].name == name) return static_cast<int>(i);
     if (!IsAcceptableSessionName(name)) {
-        LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__, "FindOrCreateSession | refused session name \"%s\"",
+        LOGF(LOG_WARN, LOG_SRC_SESSION, "FindOrCreateSession | refused session name \"%s\"",
                  name.c_str());
         return -1;
     }
@@ -99,7 +99,7 @@ void SessionStore::ReapEndedRecordings() {
         }
         if (slot->stream.LastRecordingPackets() != 0) continue;
         if (platform::DeleteFile(Path(path))) {
-            LogWrite(LOG_INFO, LOG_SRC_SESSION, __LINE__,
+            LOGF(LOG_INFO, LOG_SRC_SESSION,
                      "RefreshSessions | %s ended before its first key frame, removed", path.c_str());
         }
     }

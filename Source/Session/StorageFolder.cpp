@@ -20,7 +20,7 @@ void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
         platform::FileInfo info;
         if (platform::GetFileInfo(Path(settings.SessionDirectory), &info) && info.isDirectory) return;
     }
-    LogWrite(LOG_DEBUG, LOG_SRC_MAIN, __LINE__, "Invalid session directory ... create new directory");
+    LOGF(LOG_DEBUG, LOG_SRC_MAIN, "Invalid session directory ... create new directory");
     std::vector<Path> candidates;
     if (settings.TabletMode) candidates.emplace_back(kTabletStorageFolder);
     const Path documents = platform::DocumentsFolder();

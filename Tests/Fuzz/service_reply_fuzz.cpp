@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte chooses how much of the mirror was already described
     // (a reply often follows an earlier one on the same connection).
     FuzzInput in(data, size);
-    if (in.Byte() & 1) service->ParseReply(in.Here(), in.Left() / 2);
-    service->ParseReply(in.Here(), in.Left());
+    if (in.Byte() & 1) service->ParseReply_locked(in.Here(), in.Left() / 2);
+    service->ParseReply_locked(in.Here(), in.Left());
     for (int g = 0; g < picam::kGroupCount; ++g) {
         for (int m = 0; m < picam::kMessageCount; ++m)
             FUZZ_CHECK(strnlen(service->groups[g].messages[m], picam::kMessageSize) < size_t(picam::kMessageSize));
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the mirror now asks for must fit the outgoing buffer.
     for (int g = 0; g < picam::kGroupCount; ++g)
         for (int i = 0; i < picam::kExchangedParams; ++i) service->paramDirty[g][i] = picam::kDirtyRead;
-    service->PackChanges();
+    service->PackChanges_locked();
     FUZZ_CHECK(service->outLength >= 0 && service->outLength <= picam::kOutBufferSize);
     service->outLength = 0;
     return 0;

@@ -37,7 +37,7 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     int rc = avformat_alloc_output_context2(&r.output, nullptr, nullptr, path.c_str());
     if (rc < 0 || !r.output) {
         if (rc >= 0) rc = AVERROR_UNKNOWN;
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avformat_alloc_output_context2 : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avformat_alloc_output_context2 : %s", rc,
                  AvErrorText(rc).c_str());
         StopRecording_locked();
         return false;
@@ -46,14 +46,14 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
 
     r.outputStream = avformat_new_stream(r.output, input_->codec);
     if (!r.outputStream) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | avformat_new_stream : NULL");
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | avformat_new_stream : NULL");
         StopRecording_locked();
         return false;
     }
     r.outputStream->time_base = input_->videoStream->time_base;
     rc = avcodec_parameters_copy(r.outputStream->codecpar, input_->videoStream->codecpar);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avcodec_parameters_copy : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avcodec_parameters_copy : %s", rc,
                  AvErrorText(rc).c_str());
         StopRecording_locked();
         return false;
@@ -62,7 +62,7 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     r.outputStream->codecpar->codec_tag = 0;
     rc = avio_open(&r.output->pb, path.c_str(), AVIO_FLAG_READ_WRITE);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avio_open : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avio_open : %s", rc, AvErrorText(rc).c_str());
         StopRecording_locked();
         return false;
     }

@@ -1,7 +1,6 @@
 #include "Video/Camera/ScanLink.h"
 #include "Base/Clock.h"
 
-#include <pthread.h>
 #include <sys/ioctl.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "Base/Log.h"
+#include "Base/ThreadSafety.h"
 #include "Video/Camera/ScanLinkProtocol.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"
@@ -209,21 +209,21 @@ private:
     void Connect() {
         const std::string host = service_->Host();
         if (host.empty()) {
-            LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | no client session available");
+            LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | no client session available");
             return;
         }
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connecting to %s:%d", host.c_str(),
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | connecting to %s:%d", host.c_str(),
                  kScanLinkPort);
         const int handle = ConnectTcp(host, kScanLinkPort, kConnectTimeoutUs);
         if (handle < 0) {
             std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | could not connect (%s)", text.c_str());
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ScanlinkProc | could not connect (%s)", text.c_str());
             return;
         }
         socket_.handle = handle;
         int nonBlocking = 1;
         ioctl(handle, FIONBIO, &nonBlocking);
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connected");
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | connected");
         {
             // The crawler's state starts afresh; what was queued while no
             // socket was open was framed from sequence 0 and goes out first.
@@ -259,7 +259,7 @@ private:
         if (stepUs > kMaxStepUs) stepUs = kMaxStepUs;
         idleUs_ += stepUs;
         if (idleUs_ > kServerTimeoutUs) {
-            LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | server timeout");
+            LOGF(LOG_WARN, LOG_SRC_CAMERA, "ScanlinkProc | server timeout");
             socket_.Close();
         }
         if (socket_.IsOpen()) Receive();
@@ -294,7 +294,7 @@ private:
         }
         if (taken > 0 && socket_.SendAll(outgoing_, static_cast<int>(taken)) != static_cast<int>(taken)) {
             std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | send error (%s)", text.c_str());
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ScanlinkProc | send error (%s)", text.c_str());
             socket_.Close();
         }
     }
@@ -315,10 +315,9 @@ private:
 }  // namespace
 
 void ScanlinkProc(picam::Service* service) {
-    pthread_setname_np(pthread_self(), "ScanlinkProc");
     {
         LinkToUnit link(service);
         link.Run();
     }
-    LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | thread stopped");
+    LOGF(LOG_INFO, LOG_SRC_CAMERA, "ScanlinkProc | thread stopped");
 }

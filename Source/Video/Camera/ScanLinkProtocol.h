@@ -125,16 +125,16 @@ struct ScanLinkPort {
 
 // Under scanLinkLock. A registered port receives every request the builders
 // queue; the program-wide scanLinkState shows the crawler of one open port.
-void RegisterScanLinkPort_locked(ScanLinkPort* port);
-void UnregisterScanLinkPort_locked(ScanLinkPort* port);
+void RegisterScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+void UnregisterScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
 // The link opened: the port may now be the one shown.
-void ScanLinkPortOpened_locked(ScanLinkPort* port);
+void ScanLinkPortOpened_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
 // The link closed: messages framed for the gone connection are dropped and
 // the count starts again at 0 for the next one; requests queued from now on
 // wait for it. A shown port stops being shown (scanLinkState is cleared).
-void ScanLinkPortClosed_locked(ScanLinkPort* port);
+void ScanLinkPortClosed_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
 // After the port's answers were applied: the shown port's state becomes
 // scanLinkState; with no port shown, the first open one to get here is shown.
-void PublishScanLinkPort_locked(ScanLinkPort* port);
+void PublishScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
 // The port whose crawler scanLinkState shows (nullptr: none).
-ScanLinkPort* ShownScanLinkPort_locked();
+ScanLinkPort* ShownScanLinkPort_locked() REQUIRES(scanLinkLock);
