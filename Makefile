@@ -10,8 +10,14 @@ FUZZ_SECONDS ?= 60
 TSA_BUILD  ?= build-thread-safety
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
+PREFIX     ?= /usr/local
 
+<<<<<<< HEAD
 .PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety fuzz fuzz-build clean
+=======
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package clean
+>>>>>>> main
 
 all: build
 
@@ -73,6 +79,7 @@ demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
 
+<<<<<<< HEAD
 # libFuzzer programs of every parser of outside input, built with clang and
 # run FUZZ_SECONDS each on a copy of the kept corpus (tools/run-fuzz). A
 # finding lands in $(FUZZ_BUILD)/findings/<target>/ and fails the run; once
@@ -90,6 +97,17 @@ fuzz-build: $(FUZZ_BUILD)/build.ninja
 fuzz: deps
 	$(MAKE) fuzz-build
 	tools/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+=======
+# Installs the programs, resources, desktop entry, icons, metainfo and manual
+# pages under $(PREFIX); DESTDIR stages the tree under another root.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package (build/orvex-studio_<version>_<arch>.deb), its run-time
+# dependencies found by dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
+>>>>>>> main
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD) $(FUZZ_BUILD)

@@ -46,12 +46,13 @@ inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milli
 }
 
 // A program started with posix_spawn, standard output and error in `output`,
-// `env` ("NAME=value") replacing or adding to this process's environment.
-// Killed if it still runs when the object goes.
+// `env` ("NAME=value") replacing or adding to this process's environment,
+// running in `workDir` when one is given (the Studio reads settings.ini from
+// its working folder). Killed if it still runs when the object goes.
 class ChildProcess {
 public:
     ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& env,
-                 const std::filesystem::path& output) {
+                 const std::filesystem::path& output, const std::filesystem::path& workDir = {}) {
         std::vector<std::string> environment;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
@@ -73,6 +74,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
         if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
