@@ -7,8 +7,6 @@
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"
 
-namespace {
-
 // Stops one slot's recording and clears its path; an empty file (no key
 // frame arrived) is removed.
 void StopSlotRecording(AV::CameraSlot* slot) {
@@ -29,8 +27,6 @@ void StopSlotRecording(AV::CameraSlot* slot) {
         }
     }
 }
-
-}  // namespace
 
 bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots) {
     for (AV::CameraSlot* slot : activeSlots)

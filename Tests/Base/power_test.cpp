@@ -3,49 +3,44 @@
 // systems where the login manager is missing or denies the request; then
 // with a stand-in login manager that hands out locks and announces sleeps.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <chrono>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
-#include "Base/Log.h"
 #include "Base/Power.h"
+#include "Support/ChildProcess.h"
 #include "Support/FakeLogind.h"
+#include "Support/FileText.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
+#include "Support/Wait.h"
 
 namespace {
 
 class PowerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orvex-window-power-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        folder_ = tmpl;
-        LogSetStderr(false);
-        LogSetLevel(LOG_DEBUG);
-        ASSERT_TRUE(LogOpenFile(Path(folder_.string())));
-
-        // A forked bus daemon prints its address and its process id.
-        FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        ASSERT_NE(daemon, nullptr);
-        char address[512] = {0}, pid[64] = {0};
-        const bool read = fgets(address, sizeof(address), daemon) != nullptr && fgets(pid, sizeof(pid), daemon);
-        pclose(daemon);
-        ASSERT_TRUE(read) << "dbus-daemon did not start";
-        daemonPid_ = atoi(pid);
-        std::string text = address;
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        // The bus daemon prints its address once it listens.
+        const std::string out = folder_.File("bus.out");
+        bus_ = std::make_unique<testsupport::ChildProcess>(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+            std::vector<std::string>{}, out);
+        std::string address;
+        const bool listening = testsupport::WaitUntil(
+            [&] {
+                for (const std::string& line : testfiles::Lines(testfiles::ReadText(out)))
+                    if (line.rfind("unix:", 0) == 0) address = line;
+                return !address.empty();
+            },
+            std::chrono::seconds(20));
+        ASSERT_TRUE(listening) << "dbus-daemon did not start: " << testfiles::ReadText(out);
         const char* previous = getenv("DBUS_SYSTEM_BUS_ADDRESS");
         if (previous != nullptr) previousAddress_ = previous;
         hadAddress_ = previous != nullptr;
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", text.c_str(), 1);
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
     }
     void TearDown() override {
         if (hadAddress_) {
@@ -53,23 +48,14 @@ protected:
         } else {
             unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
         }
-        if (daemonPid_ > 0) kill(daemonPid_, SIGTERM);
-        LogCloseFile();
-        LogSetStderr(true);
-        std::filesystem::remove_all(folder_);
     }
 
-    // Lines of this run's log that contain `text`.
-    int LogLines(const std::string& text) const {
-        std::ifstream in(LogFilePath());
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) n += line.find(text) != std::string::npos;
-        return n;
-    }
+    // This run's log lines that contain `text`.
+    int LogLines(const std::string& text) const { return log_.Count(text); }
 
-    std::filesystem::path folder_;
-    pid_t daemonPid_ = -1;
+    testsupport::LogCapture log_;
+    TempFolder folder_;
+    std::unique_ptr<testsupport::ChildProcess> bus_;
     bool hadAddress_ = false;
     std::string previousAddress_;
 };
@@ -109,13 +95,8 @@ protected:
         logind_ = std::make_unique<testsupport::FakeLogind>(folder_.Dir(), delayMax_s_);
         ASSERT_TRUE(logind_->Ready()) << logind_->Diagnostics();
         bus_ = std::make_unique<testsupport::SystemBusOverride>(logind_->Address());
-        LogSetStderr(false);
-        LogSetLevel(LOG_DEBUG);
-        ASSERT_TRUE(LogOpenFile(folder_.AsPath()));
     }
     void TearDown() override {
-        LogCloseFile();
-        LogSetStderr(true);
         bus_.reset();
         logind_.reset();
     }
@@ -130,6 +111,7 @@ protected:
     }
 
     double delayMax_s_ = 5.0;
+    testsupport::LogCapture log_;
     TempFolder folder_;
     std::unique_ptr<testsupport::FakeLogind> logind_;
     std::unique_ptr<testsupport::SystemBusOverride> bus_;

@@ -34,14 +34,17 @@
 #include "Support/FakeLogind.h"
 #include "Support/LoopbackNetwork.h"
 #include "Support/PrivateDisplay.h"
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testsupport::ReadFileText;
+using testfiles::ReadText;
 using testsupport::WaitUntil;
 using Child = testsupport::ChildProcess;
 
@@ -54,14 +57,14 @@ int RunCommand(const std::string& command, std::string* output) {
     TempFolder scratch;
     const std::string file = scratch.File("out.txt");
     const int status = std::system((command + " > '" + file + "' 2>&1").c_str());
-    *output = ReadFileText(file);
+    *output = ReadText(file);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
 // The key=value lines of the [Desktop Entry] group.
 std::map<std::string, std::string> DesktopEntry(const fs::path& file) {
     std::map<std::string, std::string> keys;
-    std::istringstream in(ReadFileText(file));
+    std::istringstream in(ReadText(file));
     std::string line;
     bool inGroup = false;
     while (std::getline(in, line)) {
@@ -111,7 +114,7 @@ protected:
         // reached only through /tmp/.X11-unix, which any other server of the
         // same number can take over.
         display_ = std::make_unique<testsupport::PrivateDisplay>(root_path_);
-        ASSERT_FALSE(display_->Display().empty()) << ReadFileText(root_path_ / "xvfb.out");
+        ASSERT_FALSE(display_->Display().empty()) << ReadText(root_path_ / "xvfb.out");
         fs::create_directories(fs::path(kBuild) / "screenshots");
     }
     void TearDown() override {
@@ -154,7 +157,7 @@ protected:
         EXPECT_EQ(entry["Icon"], kAppId);
         EXPECT_EQ(entry["Name"], "ORVEX Studio");
         EXPECT_TRUE(fs::exists(usr / "share" / "metainfo" / (kAppId + ".metainfo.xml")));
-        const std::string metainfo = ReadFileText(usr / "share" / "metainfo" / (kAppId + ".metainfo.xml"));
+        const std::string metainfo = ReadText(usr / "share" / "metainfo" / (kAppId + ".metainfo.xml"));
         EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">" + kAppId + ".desktop</launchable>"),
                   std::string::npos);
         EXPECT_NE(metainfo.find("<release version=\"1.0.13\""), std::string::npos) << "the project's version";
@@ -162,7 +165,7 @@ protected:
         // The icons: every size, the scalable one, all cut from the same
         // square of the icon atlas as the window icon.
         const fs::path hicolor = usr / "share" / "icons" / "hicolor";
-        EXPECT_NE(ReadFileText(hicolor / "scalable" / "apps" / (kAppId + ".svg")).find("viewBox=\"384 384 128 128\""),
+        EXPECT_NE(ReadText(hicolor / "scalable" / "apps" / (kAppId + ".svg")).find("viewBox=\"384 384 128 128\""),
                   std::string::npos);
         std::vector<uint8_t> windowIcon;
         int w = 0, h = 0;
@@ -248,7 +251,7 @@ protected:
         sim_->Terminate(10s);
     }
 
-    std::string StudioLog() const { return ReadFileText(root_path_ / "studio.log"); }
+    std::string StudioLog() const { return ReadText(root_path_ / "studio.log"); }
 
     TempFolder root_;
     fs::path root_path_, home_;
@@ -269,7 +272,7 @@ TEST_F(InstallTest, StagedInstallHoldsEverythingAndRunsFromItsMenuEntry) {
     EndStudio();
     // The first start in a fresh home: Documents/ORVEX Studio is the storage folder.
     EXPECT_TRUE(fs::is_directory(home_ / "Documents" / "ORVEX Studio"));
-    EXPECT_NE(ReadFileText(home_ / ".local/share/KAVOR Industries/ORVEX Studio/settings.ini")
+    EXPECT_NE(ReadText(home_ / ".local/share/KAVOR Industries/ORVEX Studio/settings.ini")
                   .find("SessionDirectory=" + (home_ / "Documents" / "ORVEX Studio").string()),
               std::string::npos);
 }

@@ -11,6 +11,7 @@
 #include "Session/StorageFolder.h"
 #include "Session/StorageMonitor.h"
 #include "Support/TempFolder.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -110,16 +111,16 @@ TEST(StorageMonitor, MeasuresInEveryModeAndStopsPromptly) {
     StorageMonitor monitor(50);
     EXPECT_EQ(monitor.FreeBytes(), -1);
     monitor.Start(dir.Dir(), false);
-    for (int i = 0; i < 200 && monitor.FreeBytes() < 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(monitor.FreeBytes(), 0);
     monitor.SetFolder(dir.File("missing"));
-    for (int i = 0; i < 200 && monitor.FreeBytes() >= 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() < 0; }, std::chrono::seconds(10)));
     EXPECT_EQ(monitor.FreeBytes(), -1);
     monitor.Stop();
 
     StorageMonitor tablet(60000);
     tablet.Start(dir.Dir(), true);
-    for (int i = 0; i < 200 && tablet.FreeBytes() < 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return tablet.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(tablet.FreeBytes(), 0);
     const auto start = std::chrono::steady_clock::now();
     tablet.Stop();  // does not wait out the minute

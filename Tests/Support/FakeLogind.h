@@ -19,7 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Wait.h"
 
 namespace testsupport {
 
@@ -73,15 +75,15 @@ public:
     bool Ready() const { return ready_; }
     // What went wrong when not Ready.
     std::string Diagnostics() const {
-        return "dbus-daemon: " + ReadFileText(folder_ / "dbus-daemon.out") +
-               "\nfake-logind: " + ReadFileText(folder_ / "fake-logind.out");
+        return "dbus-daemon: " + testfiles::ReadText(folder_ / "dbus-daemon.out") +
+               "\nfake-logind: " + testfiles::ReadText(folder_ / "fake-logind.out");
     }
     const std::string& Address() const { return address_; }
     // "DBUS_SYSTEM_BUS_ADDRESS=..." for a child process's environment.
     std::string BusEnv() const { return "DBUS_SYSTEM_BUS_ADDRESS=" + address_; }
 
     // Every event line so far.
-    std::string Events() const { return ReadFileText(events_); }
+    std::string Events() const { return testfiles::ReadText(events_); }
     // How many event lines equal `line`.
     int Count(const std::string& line) const {
         std::istringstream in(Events());

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
 
 namespace testsupport {
 

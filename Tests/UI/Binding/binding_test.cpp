@@ -16,7 +16,11 @@
 #include "App/CameraBinding.h"
 #include "Base/Log.h"
 #include "CameraSim/Unit.h"
+<<<<<<< HEAD
 #include "Support/ProcessTools.h"
+=======
+#include "Support/Wait.h"
+>>>>>>> main
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"
@@ -29,14 +33,13 @@ using testsupport::WaitUntil;
 
 // Runs frames of the binding (every 20 ms) until the condition holds.
 bool BindUntil(AppState& app, const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        BindCameras(app);
-        AssignViewPositions(app);
-        if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return testsupport::WaitUntil(
+        [&] {
+            BindCameras(app);
+            AssignViewPositions(app);
+            return condition();
+        },
+        limit);
 }
 
 class BindingTest : public ::testing::Test {

@@ -26,14 +26,17 @@
 #include <vector>
 
 #include "Session/SessionFile.h"
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testsupport::ReadFileText;
+using testfiles::ReadText;
 using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -126,8 +129,8 @@ protected:
                                      "ORVEX_CAMERA_STEM=" + stem},
             fs::path(temp_.Dir()) / "studio.log");
     }
-    std::string Log() const { return ReadFileText(fs::path(temp_.Dir()) / "studio.log"); }
-    std::string SettingsText() const { return ReadFileText(data_ / "settings.ini"); }
+    std::string Log() const { return ReadText(fs::path(temp_.Dir()) / "studio.log"); }
+    std::string SettingsText() const { return ReadText(data_ / "settings.ini"); }
     bool SettingsHave(const std::string& line) const {
         const std::string text = SettingsText();
         return text.find(line + "\r\n") != std::string::npos || text.find(line + "\n") != std::string::npos;
@@ -151,7 +154,7 @@ protected:
                 return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
                        ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
             },
-            60s))
+            60s, 200ms))
             << Log();
         std::this_thread::sleep_for(1s);
     }
@@ -200,7 +203,7 @@ protected:
                                   "stream=codec_name,nb_read_packets -of csv=p=0 '" +
                                   file.string() + "' > '" + out.string() + "' 2>/dev/null";
         if (std::system(probe.c_str()) != 0) return -1;
-        const std::string text = ReadFileText(out);
+        const std::string text = ReadText(out);
         if (text.rfind("h264,", 0) != 0) return -1;
         return std::atoi(text.c_str() + 5);
     }
@@ -359,7 +362,7 @@ TEST_F(MainWindowTest, SettingsPanelPlaceAndSystemMenuUiScale) {
                    Near(shot.At(g.x0 + 400, g.y0 + g.h - 30), 22, 23, 24, 6) &&
                    !Near(shot.At(g.x0 + 400, g.y0 + g.h - 60), 22, 23, 24, 6);
         },
-        15s);
+        15s, 200ms);
     EXPECT_TRUE(rebuilt) << Log();
     std::this_thread::sleep_for(500ms);
     Shoot("ui-scale-50.png");

@@ -1,6 +1,6 @@
-// Helpers shared by the video pipeline tests: a temporary folder, a log
-// capture through the program's log file, a simulated unit on a test
-// address, and a bounded wait.
+// Helpers shared by the video pipeline tests: a temporary folder, the log
+// capture, a simulated unit on a test address, and what a player reads from
+// a recording.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "Base/Log.h"
 #include "Base/Path.h"
 #include "CameraSim/Unit.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 
 extern "C" {
@@ -33,61 +34,12 @@ namespace avtest {
 
 using TempDir = ::TempFolder;
 
-// Opens a log file in its own folder for the whole test program; Text()
-// returns everything logged since the capture was made.
-class LogCapture {
+// The shared log capture, with FFmpeg's own chatter silenced (our lines
+// about FFmpeg's errors go to the log).
+class LogCapture : public testsupport::LogCapture {
 public:
-    LogCapture() {
-        // The folder and the log file live until the program exits.
-        struct LogFolder {
-            TempDir dir;
-            ~LogFolder() { LogCloseFile(); }
-        };
-        static LogFolder logFolder;
-        static TempDir* folder = &logFolder.dir;
-        static bool opened = [] {
-            LogUseProcessMutex();
-            LogSetLevel(LOG_TRACE);
-            LogSetStderr(false);
-            av_log_set_level(AV_LOG_FATAL);  // FFmpeg's own chatter; our lines go to the log
-            return LogOpenFile(folder->AsPath());
-        }();
-        EXPECT_TRUE(opened);
-        start_ = Size();
-    }
-    std::string Text() const {
-        std::ifstream in(LogFilePath(), std::ios::binary);
-        in.seekg(static_cast<std::streamoff>(start_));
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    bool Has(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
-    int Count(const std::string& needle) const {
-        std::string text = Text();
-        int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    static uint64_t Size() {
-        std::error_code ec;
-        auto size = std::filesystem::file_size(LogFilePath(), ec);
-        return ec ? 0 : size;
-    }
-    uint64_t start_ = 0;
+    LogCapture() { av_log_set_level(AV_LOG_FATAL); }
 };
-
-// Polls `done` every 5 ms for at most `limit_ms`.
-inline bool WaitFor(const std::function<bool()>& done, int limit_ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // A simulated unit with small, quick video on `address` (one of this test
 // program's own loopback addresses).
@@ -116,11 +68,17 @@ struct FileSummary {
     int codecPrivateBytes = 0;  // parameter sets stored in the container header
     int64_t duration_ms = -1;
     std::vector<int64_t> pts_ms;
+    std::vector<int64_t> dts_ms;
     std::vector<bool> key;
+    std::vector<std::string> bytes;  // of every packet, in file order
+    int decodedFrames = 0;           // pictures libavcodec made of the packets
+    int decodeErrors = 0;            // packets it refused
     std::map<std::string, std::string> metadata;
 };
 
-inline FileSummary ReadFile(const std::string& path) {
+// Everything a player sees of a recording: its stream, the packets in order
+// with their time stamps, and the pictures a decoder makes of them.
+inline FileSummary ReadRecording(const std::string& path) {
     FileSummary s;
     AVFormatContext* ctx = nullptr;
     if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return s;
@@ -140,13 +98,33 @@ inline FileSummary ReadFile(const std::string& path) {
             for (char& ch : key) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
             s.metadata[key] = e->value;
         }
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+        if (decoder &&
+            (avcodec_parameters_to_context(decoder, st->codecpar) < 0 || avcodec_open2(decoder, codec, nullptr) < 0))
+            avcodec_free_context(&decoder);
         AVPacket* p = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        const auto receive = [&] {
+            while (decoder && avcodec_receive_frame(decoder, frame) >= 0) {
+                ++s.decodedFrames;
+                av_frame_unref(frame);
+            }
+        };
         while (av_read_frame(ctx, p) >= 0) {
             s.pts_ms.push_back(av_rescale_q(p->pts, st->time_base, AVRational{1, 1000}));
+            s.dts_ms.push_back(av_rescale_q(p->dts, st->time_base, AVRational{1, 1000}));
             s.key.push_back(p->flags & AV_PKT_FLAG_KEY);
+            s.bytes.emplace_back(reinterpret_cast<const char*>(p->data), static_cast<size_t>(p->size));
+            if (!decoder || avcodec_send_packet(decoder, p) < 0) ++s.decodeErrors;
+            receive();
             av_packet_unref(p);
         }
+        if (decoder) avcodec_send_packet(decoder, nullptr);
+        receive();
+        av_frame_free(&frame);
         av_packet_free(&p);
+        avcodec_free_context(&decoder);
     }
     avformat_close_input(&ctx);
     return s;
