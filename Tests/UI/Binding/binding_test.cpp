@@ -17,7 +17,6 @@
 #include "Base/Log.h"
 #include "CameraSim/Unit.h"
 <<<<<<< HEAD
-#include "Support/ProcessTools.h"
 =======
 #include "Support/Wait.h"
 >>>>>>> main

@@ -15,15 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
 #include "Support/TempFolder.h"
+#include "Support/Wait.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Child = testsupport::ChildProcess;
-using testsupport::ReadFileText;
 using testsupport::WaitUntil;
 
 const std::string kBuild = ORVEX_BUILD_DIR;
@@ -72,7 +73,7 @@ protected:
             FileIn(log));
     }
     fs::path FileIn(const char* name) const { return fs::path(root_.Dir()) / name; }
-    std::string Log(const char* name) const { return ReadFileText(FileIn(name)); }
+    std::string Log(const char* name) const { return testfiles::ReadText(FileIn(name).string()); }
 
     TempFolder root_;
     fs::path dataFolder_;
@@ -113,7 +114,7 @@ TEST_P(SavedSettingsByVersion, SaveAtExitKeepsOrRewritesTheRecentRecord) {
     studio->Signal(SIGTERM);
     ASSERT_EQ(studio->Wait(20s), 0) << Log("studio.log");
     const std::vector<std::string> after =
-        ConfigSection(ReadFileText(dataFolder_ / "settings.ini"), "<recent-primary>");
+        ConfigSection(testfiles::ReadText((dataFolder_ / "settings.ini").string()), "<recent-primary>");
     if (c.rewritten) {
         EXPECT_TRUE(Has(after, "Param_82=70"));
         EXPECT_TRUE(Has(after, "Param_94=1"));
