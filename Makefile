@@ -13,11 +13,7 @@ CMAKE_GEN  := -G Ninja
 # make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
 PREFIX     ?= /usr/local
 
-<<<<<<< HEAD
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety fuzz fuzz-build clean
-=======
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package clean
->>>>>>> main
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package fuzz fuzz-build clean
 
 all: build
 
@@ -80,7 +76,6 @@ demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
 
-<<<<<<< HEAD
 # libFuzzer programs of every parser of outside input, built with clang and
 # run FUZZ_SECONDS each on a copy of the kept corpus (tools/run-fuzz). A
 # finding lands in $(FUZZ_BUILD)/findings/<target>/ and fails the run; once
@@ -98,7 +93,7 @@ fuzz-build: $(FUZZ_BUILD)/build.ninja
 fuzz: deps
 	$(MAKE) fuzz-build
 	tools/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
-=======
+
 # Installs the programs, resources, desktop entry, icons, metainfo and manual
 # pages under $(PREFIX); DESTDIR stages the tree under another root.
 install: build
@@ -108,7 +103,6 @@ install: build
 # dependencies found by dpkg-shlibdeps.
 package: build
 	cmake --build $(BUILD) --target package
->>>>>>> main
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD) $(FUZZ_BUILD)

@@ -16,10 +16,7 @@
 #include "App/CameraBinding.h"
 #include "Base/Log.h"
 #include "CameraSim/Unit.h"
-<<<<<<< HEAD
-=======
 #include "Support/Wait.h"
->>>>>>> main
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"

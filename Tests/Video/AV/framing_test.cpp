@@ -184,7 +184,7 @@ TEST_F(Framing, ReadingOnAfterTheCameraLeftLogsNoStaleError) {
     ASSERT_EQ(AV::ReadAccessUnit_locked(input_.get()), int(kA.size()));
     EXPECT_EQ(AV::ReadAccessUnit_locked(input_.get()), -1);
     EXPECT_FALSE(input_->socket.IsOpen());
-    EXPECT_TRUE(log.Has("INFO : AV::IOReadPacket | connection closed")) << log.Text();
+    EXPECT_TRUE(log.Contains("INFO : AV::IOReadPacket | connection closed")) << log.Text();
     uint8_t out[64];
     for (int i = 0; i < 3; ++i) {
         errno = EINPROGRESS;  // what a successful non-blocking connect leaves behind

@@ -189,7 +189,7 @@ TEST(CameraSlot, RestartWaitsForTheOldThreadWithoutJoiningIt) {
     AV::Stream::Options options = AV::Stream::Options::LiveCamera();
     options.receiveTimeout_us = 1500000;
     ASSERT_TRUE(AV::StartSlot(&slot, options));
-    ASSERT_TRUE(WaitFor([&] { return log.Has("ProcessStream | connecting to tcp://127.0.22.4:8012"); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ProcessStream | connecting to tcp://127.0.22.4:8012"); }, std::chrono::milliseconds(5000)));
     EXPECT_FALSE(AV::SlotThreadEnded(&slot));
 
     slot.SetFlags(0, AV::kSlotRun);  // what the binding does when the unit drops
@@ -199,8 +199,8 @@ TEST(CameraSlot, RestartWaitsForTheOldThreadWithoutJoiningIt) {
     EXPECT_FALSE(slot.Flags() & AV::kSlotRun);
     EXPECT_TRUE(slot.thread.joinable());
 
-    ASSERT_TRUE(WaitFor([&] { return AV::SlotThreadEnded(&slot); }, 10000));
-    EXPECT_TRUE(log.Has("Stopping video thread[" + std::to_string(listed.Index()) + "]"));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return AV::SlotThreadEnded(&slot); }, std::chrono::milliseconds(10000)));
+    EXPECT_TRUE(log.Contains("Stopping video thread[" + std::to_string(listed.Index()) + "]"));
     const auto again = std::chrono::steady_clock::now();
     ASSERT_TRUE(AV::StartSlot(&slot, options));
     EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(100));

@@ -232,20 +232,19 @@ TEST(LiveStream, UnitGoneMidStreamLogsTheTrueReason) {
     AV::Stream stream;
     ASSERT_TRUE(stream.Open("tcp://127.0.20.8:8012", AV::Stream::Options::LiveCamera()));
     int pictures = 0;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             stream.Process();
             while (stream.PopFrame()) ++pictures;
             return pictures >= 3;
-        },
-        8000));
+        }, std::chrono::milliseconds(8000)));
     unit->Stop();
-    ASSERT_TRUE(WaitFor([&] { return stream.Process() < 0 || !stream.IsOpen(); }, 8000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return stream.Process() < 0 || !stream.IsOpen(); }, std::chrono::milliseconds(8000)));
     for (int i = 0; i < 5; ++i) stream.Process();  // the video thread's next passes
     EXPECT_FALSE(stream.IsOpen());
     const std::string text = log.Text();
     EXPECT_EQ(text.find(strerror(EINPROGRESS)), std::string::npos) << text;
-    EXPECT_TRUE(log.Has("AV::IOReadPacket | connection closed") || log.Has(strerror(ECONNRESET))) << text;
+    EXPECT_TRUE(log.Contains("AV::IOReadPacket | connection closed") || log.Contains(strerror(ECONNRESET))) << text;
 }
 
 // Dropped fragments (flag 0x20) are forgotten with their unit, and the

@@ -189,18 +189,11 @@ TEST_F(ScanLinkSim, SilentLinkIsDroppedAfterOneSecondAndReconnected) {
     ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Count("ScanlinkProc | connected") >= 2; },
                                        std::chrono::milliseconds(10000)));
     // The new connection starts from a cleared state and positions arrive
-<<<<<<< HEAD
     // again; both sides count that connection's messages from 0, so the unit
     // refuses none of them.
-    ASSERT_TRUE(
-        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); }, 3));
-=======
-    // again (after one resynchronisation: the unit counts from 0 on every
-    // connection, the program's messages go on counting).
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); },
         std::chrono::milliseconds(10000)));
->>>>>>> main
     const std::string text = log.Text();
     EXPECT_LT(text.find("ScanlinkProc | server timeout"), text.rfind("ScanlinkProc | connected"));
     EXPECT_EQ(unit_->ScanLinkRefused(), 0);
@@ -224,19 +217,18 @@ TEST_F(ScanLinkSim, ThreadStopsWithTheServiceAndClosesWhenDisconnected) {
 }
 
 TEST_F(ScanLinkSim, RequestsMadeWhileTheLinkIsDownReachTheNextConnection) {
-    TempFolder folder;
-    LogCapture log(folder);
+    LogCapture log;
     Start(SimOptions("127.0.30.7"));
     ASSERT_TRUE(WaitForRefresh());
     service_.connected = false;  // ServiceProc lost its connection: the link closes
-    ASSERT_TRUE(WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.units == 0; }); }, 3));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Locked([](const ScanLinkState& s) { return s.units == 0; }); }, std::chrono::milliseconds(3000)));
     const int acceptedBefore = unit_->ScanLinkAccepted();
     // Made while no socket is open: kept for the next connection.
     SetAxisPosition(1, 1000.0);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_EQ(unit_->ScanLinkAccepted(), acceptedBefore);
     service_.connected = true;
-    ASSERT_TRUE(WaitFor([&] { return Position(1) > 900.0; }, 5));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Position(1) > 900.0; }, std::chrono::milliseconds(5000)));
     // The first message of the new connection was accepted like every other.
     EXPECT_EQ(unit_->ScanLinkRefused(), 0);
     EXPECT_EQ(log.Count("ScanlinkProc | connected"), 2);
@@ -246,8 +238,7 @@ TEST_F(ScanLinkSim, RequestsMadeWhileTheLinkIsDownReachTheNextConnection) {
 // ScanlinkProc per unit): each link's requests are accepted at the rate a
 // single unit's are, and the refresh asked for at a slot start reaches both.
 TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
-    TempFolder folder;
-    LogCapture log(folder);
+    LogCapture log;
     // A simulated unit with the program's ScanlinkProc on it, as the monitor
     // runs one per unit; stopped in reverse order when the test ends.
     struct LinkedUnit {
@@ -283,14 +274,14 @@ TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
 
     // One unit alone: the measure.
     startLink(0);
-    ASSERT_TRUE(WaitFor([&] { return links[0].unit->ScanLinkAccepted() > 10; }, 10));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return links[0].unit->ScanLinkAccepted() > 10; }, std::chrono::milliseconds(10000)));
     const double alone = rate(*links[0].unit, 2.0);
     // Positions are asked for every 16 ms; an 8 ms pass on a busy machine
     // still manages a good part of that.
     EXPECT_GT(alone, 20.0);
 
     startLink(1);
-    ASSERT_TRUE(WaitFor([&] { return links[1].unit->ScanLinkAccepted() > 10; }, 10));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return links[1].unit->ScanLinkAccepted() > 10; }, std::chrono::milliseconds(10000)));
     const int refresh0 = links[0].unit->ScanLinkAccepted(), refresh1 = links[1].unit->ScanLinkAccepted();
     RequestRefresh();  // what a slot start queues: both links carry it
     const double both0 = rate(*links[0].unit, 2.0);
@@ -308,13 +299,12 @@ TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
     }
     // The first unit goes: the second one's crawler is shown from then on.
     stopLink(0);
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             std::lock_guard<std::mutex> lock(scanLinkLock);
             return ShownScanLinkPort_locked() != nullptr && scanLinkState.axisPosition[0].divisor != 0 &&
                    strcmp(scanLinkState.axisName[1], "Raster") == 0;
-        },
-        5));
+        }, std::chrono::milliseconds(5000)));
     stopLink(1);
     std::lock_guard<std::mutex> lock(scanLinkLock);
     EXPECT_EQ(ShownScanLinkPort_locked(), nullptr);
