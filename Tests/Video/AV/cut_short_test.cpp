@@ -2,18 +2,23 @@
 // no index in the file, data ending in the middle of a cluster. Their real
 // length comes from their last packets, and the player plays them to where
 // they end; empty and unreadable files neither crash nor hang it.
+#include <functional>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
 
+#include "Support/Wait.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/DurationProbe.h"
 #include "Video/AV/MediaPlayer.h"
 
 namespace {
 
-using avtest::WaitFor;
+// Polls `done` for at most `limit_ms` (the shared wait helper).
+bool WaitFor(const std::function<bool()>& done, int limit_ms) {
+    return testsupport::WaitUntil(done, std::chrono::milliseconds(limit_ms));
+}
 
 // A 20-second "live" Matroska file (no duration, no cues), cut to `keepPercent` of its bytes.
 std::string MakeCutRecording(avtest::TempDir& dir, const std::string& name, int seconds, int keepPercent) {
