@@ -2,22 +2,23 @@
 // no index in the file, data ending in the middle of a cluster. Their real
 // length comes from their last packets, and the player plays them to where
 // they end; empty and unreadable files neither crash nor hang it.
-#include <functional>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 
-#include "Support/Wait.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/DurationProbe.h"
 #include "Video/AV/MediaPlayer.h"
+#include "Support/Wait.h"
 
 namespace {
 
-// Polls `done` for at most `limit_ms` (the shared wait helper).
-bool WaitFor(const std::function<bool()>& done, int limit_ms) {
-    return testsupport::WaitUntil(done, std::chrono::milliseconds(limit_ms));
+// Waits up to `limit_ms` (generous: a busy machine slows the test, it must not fail it).
+bool WaitFor(const std::function<bool()>& condition, int limit_ms) {
+    return testsupport::WaitUntil(condition, std::chrono::milliseconds(limit_ms));
 }
 
 // A 20-second "live" Matroska file (no duration, no cues), cut to `keepPercent` of its bytes.
