@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "App/AppState.h"
+#include "App/Clock.h"
 #include "App/FrameHooks.h"
 #include "App/Log.h"
 #include "Session/SnapshotSave.h"
@@ -52,9 +53,9 @@ void ReadSessionData(AppState& app) {
     FrameHooks& hooks = Hooks();
     hooks.saveQueuedSnapshots = [](AppState&) { SavePendingSnapshots(SnapshotQueue(), Sessions()); };
     hooks.sampleParameters = [](AppState&) { SampleCameras(Sessions().data, Sessions().SessionTimeNow()); };
-    hooks.checkStorage = [](AppState&, float dtSeconds) {
+    hooks.checkStorage = [](AppState&) {
         static LowStorageWatchdog watchdog;
-        watchdog.Step(dtSeconds, Recording(), TheStorageMonitor());
+        watchdog.Step(MonotonicUs(), Recording(), TheStorageMonitor());
     };
     hooks.emergencyStop = [](AppState&) { EmergencyStop(Recording()); };
     store.RefreshSessions();

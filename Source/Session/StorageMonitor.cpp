@@ -5,6 +5,7 @@
 #include <chrono>
 #include <vector>
 
+#include "App/Clock.h"
 #include "App/Log.h"
 #include "Platform/Platform_Linux/FileServices.h"
 
@@ -52,6 +53,10 @@ void StorageMonitor::MeasureOnce() {
         freeBytes_ = ok ? static_cast<int64_t>(bytes) : -1;
     }
     if (!tabletMode_ || folder.empty()) return;
+    constexpr int64_t kProbePeriod_us = 5000000;
+    const int64_t now_us = MonotonicUs();
+    if (lastProbe_us_ != 0 && now_us - lastProbe_us_ < kProbePeriod_us) return;
+    lastProbe_us_ = now_us;
     // The tablet's probe: write, read back and remove a small file, which
     // keeps the storage awake and shows early when it stops answering.
     const Path probe = Join(Path(folder), "!");

@@ -259,7 +259,8 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     LowStorageWatchdog watchdog;
     ASSERT_TRUE(StartRecordings(context));
     ASSERT_TRUE(WaitFor([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; }, 20000));
-    watchdog.Step(1.0f, context, monitor);
+    int64_t clock_us = 5000000;  // the watchdog's monotonic clock, driven by the test
+    watchdog.Step(clock_us, context, monitor);
     EXPECT_TRUE(IsAnyRecording(unit.active));  // plenty of space still
     EXPECT_EQ(awake, 1);
 
@@ -277,7 +278,11 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
         }
     }
     ASSERT_TRUE(WaitFor([&] { return monitor.FreeBytes() >= 0 && monitor.FreeBytes() < 50000000; }, 5000));
-    for (int second = 0; second < 3; ++second) watchdog.Step(1.0f, context, monitor);
+    for (int second = 0; second < 3; ++second) {
+        clock_us += 1000000;
+        watchdog.Step(clock_us, context, monitor);
+        watchdog.Step(clock_us + 999999, context, monitor);  // within that second: no second check
+    }
     monitor.Stop();
     const std::string logPath = LogFilePath();
     LogCloseFile();

@@ -117,11 +117,11 @@ void ApplyScaleChange(AppState& app) {
     FitWindowToScale(static_cast<SDL_Window*>(app.window), app);
 }
 
-void StorageCheck(AppState& app, double dtSeconds) {
-    // The watchdog (sessions) keeps its own one-second accumulator, holds the
-    // free-space lock while it stops the recordings, and keeps the system
-    // and the display awake while anything records.
-    if (Hooks().checkStorage) Hooks().checkStorage(app, float(dtSeconds));
+void StorageCheck(AppState& app) {
+    // The watchdog (sessions) runs once a second of the monotonic clock,
+    // holds the free-space lock while it stops the recordings, and keeps the
+    // system and the display awake while anything records.
+    if (Hooks().checkStorage) Hooks().checkStorage(app);
 }
 
 }  // namespace
@@ -191,7 +191,7 @@ void RunFrame(AppState& app) {
         g_clock.samplerAccumulator -= 0.033;
         if (Hooks().sampleParameters) Hooks().sampleParameters(app);
     }
-    StorageCheck(app, dtSeconds);          // 19
+    StorageCheck(app);                     // 19
     RecordWindowGeometry(window, app);     // 20
     if (input::PointerParkStep(app.input)) ImGui::GetIO().MousePos = ImVec2(0, 0);  // 21
 }

@@ -33,17 +33,29 @@ namespace AV {
 
 // The recording side of a stream: stream copy of every received packet into
 // a Matroska file, timed by arrival.
+//
+// Crash safety: the muxer's open cluster and the I/O buffer are pushed to
+// the file at every key frame and at least every kFlushPeriod_ns, so a file
+// cut at any moment (kill -9, a full disk) plays up to its last flush.
 struct StreamRecorder {
     std::mutex lock;  // the recorder lock: guards every field below
 
     int64_t lastWriteNs = 0;  // arrival of the last written packet (or of the header)
+    int64_t lastFlushNs = 0;  // when the file last received everything written
     AVFormatContext* output = nullptr;
     AVStream* outputStream = nullptr;  // set exactly while recording
+    std::string path;                  // the file being written (log lines, empty-file removal)
     int64_t runningTime = 0;           // output time-base units
     uint64_t packetCount = 0;          // packets written since the start
     double recordedSeconds = 0;
     bool headerWritten = false;
+    bool headerFailureLogged = false;
+    uint64_t flushCount = 0;  // cluster flushes of the current recording
 };
+
+// A cluster that stays open longer than this is closed and flushed anyway
+// (a stream whose key frames are far apart).
+constexpr int64_t kFlushPeriod_ns = 500000000;
 
 class Stream {
 public:
@@ -104,8 +116,7 @@ public:
     std::mutex& RecorderLock() { return recorder_->lock; }
     // Finalises and closes the file; safe when not recording. Returns the
     // packets written to it, or -1 when nothing was recording. A result of 0
-    // means the file was left empty (stopped before its first key frame);
-    // the caller that named the file decides whether to remove it.
+    // means no key frame arrived: the empty file is removed.
     int64_t StopRecording_locked();
     int64_t StopRecording();  // takes the recorder lock
     bool IsRecording();       // takes the recorder lock
@@ -113,6 +124,8 @@ public:
     double RecordedSeconds();
     // Packets of the last recording stopped (by any path, Close included).
     int64_t LastRecordingPackets() const { return lastRecordingPackets_.load(); }
+    // Cluster flushes of the current (or last) recording.
+    uint64_t RecordingFlushes();
 
 private:
     int ReadFrame_locked(AVPacket* packet);
@@ -121,6 +134,10 @@ private:
     std::shared_ptr<Frame> TakeSlot();
     void QueueFrame(const std::shared_ptr<Frame>& frame);
     void CloseInput_locked();
+    // Recorder lock held: pushes the open cluster and the I/O buffer to the
+    // file. False (the recording is then stopped) when the file refused them.
+    bool FlushRecording_locked(int64_t now_ns);
+    void FailRecording_locked(const char* call, int rc);
     void FailOpen_locked();
 
     std::unique_ptr<Input> input_;

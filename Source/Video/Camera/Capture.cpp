@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "App/Alerts.h"
 #include "App/Log.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
@@ -82,6 +83,10 @@ void RequestSnapshot(AV::CameraSlot& slot, int64_t sessionTimeUs, SnapshotSaveQu
             CaptureRequest done = request;
             done.jpeg.assign(data, data + size);
             target->Push(std::move(done));
+        } else {
+            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "RequestSnapshot | the %s camera sent no picture",
+                     request.group == 1 ? "SATELLITE" : "PRIMARY");
+            PostAlert("The snapshot failed: the camera sent no picture.");
         }
         ClearCapturing(request.slot);
     });

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -119,6 +120,8 @@ void ScanlinkProc(picam::Service* service) {
     uint8_t incoming[kTransferBytes];
     int64_t previousUs = MonotonicUs();
     int64_t idleUs = 0;
+    int64_t rejectedFrames = 0;              // corrupt frames not yet logged
+    int64_t lastRejectLogUs = INT64_MIN / 2;  // the last WARN line about them
     int64_t positionCountdownUs = kPositionPeriodUs;
     int64_t refreshCountdownUs = kRefreshPeriodUs;
 
@@ -187,6 +190,16 @@ void ScanlinkProc(picam::Service* service) {
                 ScanLinkRx::Result result =
                     rx.Feed(incoming, static_cast<size_t>(received), scanLinkState, scanLinkTx, scanLinkLock);
                 if (result.frames > 0) idleUs = 0;
+                // A damaged frame is answered with a resynchronisation
+                // request; the log hears of it at most once a second.
+                rejectedFrames += result.rejected;
+                if (rejectedFrames > 0 && nowUs - lastRejectLogUs >= 1000000) {
+                    LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__,
+                             "ScanlinkProc | %lld corrupt frame(s) received, resynchronising",
+                             static_cast<long long>(rejectedFrames));
+                    rejectedFrames = 0;
+                    lastRejectLogUs = nowUs;
+                }
             }
         }
 
