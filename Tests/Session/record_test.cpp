@@ -4,8 +4,6 @@
 // small file system that fills up during a recording.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -17,6 +15,7 @@
 #include "Platform/Platform_Linux/FileServices.h"
 #include "Session/RecordControls.h"
 #include "Session/SessionFile.h"
+#include "Support/SmallFileSystem.h"
 #include "Support/TempFolder.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
@@ -202,32 +201,6 @@ TEST_F(RecordTest, RecordingLostBeforeItsFirstKeyFrameLeavesNoEmptyFile) {
     }
 }
 
-// A small file system mounted for one test: tmpfs, else an ext2 loop image.
-class SmallFileSystem {
-public:
-    SmallFileSystem(const std::string& dir, int megabytes) : dir_(dir) {
-        const std::string options = "size=" + std::to_string(megabytes) + "m";
-        if (mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0) {
-            mounted_ = true;
-            return;
-        }
-        image_ = dir + ".img";
-        const std::string cmd = "truncate -s " + std::to_string(megabytes) + "M '" + image_ +
-                                "' && mkfs.ext2 -q -F -m 0 '" + image_ + "' >/dev/null 2>&1 && mount -o loop '" +
-                                image_ + "' '" + dir + "' 2>/dev/null";
-        mounted_ = std::system(cmd.c_str()) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
-        if (!image_.empty()) std::remove(image_.c_str());
-    }
-    bool Mounted() const { return mounted_; }
-
-private:
-    std::string dir_;
-    std::string image_;
-    bool mounted_ = false;
-};
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path);

@@ -34,9 +34,11 @@ namespace AV {
 // The recording side of a stream: stream copy of every received packet into
 // a Matroska file, timed by arrival.
 //
-// Crash safety: the muxer's open cluster and the I/O buffer are pushed to
-// the file at every key frame and at least every kFlushPeriod_ns, so a file
-// cut at any moment (kill -9, a full disk) plays up to its last flush.
+// Crash safety: the muxer closes its open cluster at every key frame and
+// after kClusterLimit_ms, and every closed cluster goes through the I/O
+// buffer to the file at once; one left open for kFlushPeriod_ns is closed by
+// hand. A file cut at any moment (kill -9, a full disk) therefore plays up
+// to less than a second before the cut.
 struct StreamRecorder {
     std::mutex lock;  // the recorder lock: guards every field below
 
@@ -50,12 +52,16 @@ struct StreamRecorder {
     double recordedSeconds = 0;
     bool headerWritten = false;
     bool headerFailureLogged = false;
-    uint64_t flushCount = 0;  // cluster flushes of the current recording
+    uint64_t flushCount = 0;  // times the file grew (closed clusters) in the current recording
+    int64_t fileBytes = 0;    // bytes handed to the file so far
 };
 
-// A cluster that stays open longer than this is closed and flushed anyway
-// (a stream whose key frames are far apart).
-constexpr int64_t kFlushPeriod_ns = 500000000;
+// The longest a Matroska cluster is kept open by the muxer.
+constexpr int64_t kClusterLimit_ms = 500;
+
+// A cluster that stays open longer than this is closed and flushed by hand
+// (a stream with so few pictures that the next one comes too late to close it).
+constexpr int64_t kFlushPeriod_ns = 900000000;
 
 class Stream {
 public:

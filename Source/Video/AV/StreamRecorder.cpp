@@ -7,10 +7,11 @@
 // input lock, then recorder lock.
 //
 // Every write result is checked. The muxer keeps the open Matroska cluster
-// in memory and the I/O layer buffers what it writes, so both are pushed to
-// the file at every key frame (the cluster then starts with that key frame)
-// and at least every kFlushPeriod_ns: whatever happens to the process, the
-// file plays up to its last flush. A write that fails stops the recording
+// in memory and the I/O layer buffers what it writes: clusters are closed at
+// every key frame and after kClusterLimit_ms, each closed cluster is pushed
+// through the I/O buffer to the file at once (flush_packets), and a cluster
+// still open after kFlushPeriod_ns is closed by hand. Whatever happens to the
+// process, the file plays up to its last closed cluster. A write that fails stops the recording
 // without a trailer (its bytes would land after a failed write); the file
 // then reads like a cut one, and the library scan makes it whole.
 #include <cstdio>
@@ -47,6 +48,7 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     r.headerWritten = false;
     r.headerFailureLogged = false;
     r.flushCount = 0;
+    r.fileBytes = 0;
     r.path = path;
     int rc = avformat_alloc_output_context2(&r.output, nullptr, nullptr, path.c_str());
     if (rc < 0 || !r.output) {
@@ -100,6 +102,7 @@ bool Stream::FlushRecording_locked(int64_t now_ns) {
         return false;
     }
     r.lastFlushNs = now_ns;
+    r.fileBytes = avio_tell(r.output->pb);
     ++r.flushCount;
     return true;
 }
@@ -137,7 +140,14 @@ void Stream::WritePacket(AVPacket* packet) {
         // key frame.
         if (!(packet->flags & AV_PKT_FLAG_KEY)) return;
         if (!r.headerWritten) {
-            const int rc = avformat_write_header(r.output, nullptr);
+            // The muxer closes a cluster at every key frame and once it holds
+            // kClusterLimit_ms, and with flush_packets every closed cluster
+            // goes straight through the I/O buffer to the file.
+            AVDictionary* options = nullptr;
+            av_dict_set_int(&options, "cluster_time_limit", kClusterLimit_ms, 0);
+            r.output->flush_packets = 1;
+            const int rc = avformat_write_header(r.output, &options);
+            av_dict_free(&options);
             if (rc < 0) {
                 if (!r.headerFailureLogged)
                     LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::WritePacket | [%d] avformat_write_header : %s (%s)",
@@ -156,13 +166,6 @@ void Stream::WritePacket(AVPacket* packet) {
         return;
     }
     int64_t now = MonotonicNs();
-    // A key frame starts a new cluster: what came before goes to the file
-    // now, so a cut file ends at a whole group of pictures.
-    const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-    if (key && r.packetCount > 0 && !FlushRecording_locked(now)) {
-        av_packet_free(&copy);
-        return;
-    }
     ++r.packetCount;
 
     int64_t step_us = (now - r.lastWriteNs) / 1000;
@@ -190,8 +193,16 @@ void Stream::WritePacket(AVPacket* packet) {
         FailRecording_locked("av_interleaved_write_frame", rc);
         return;
     }
-    // The first packet goes out with the header at once; after that the
-    // file is never more than kFlushPeriod_ns behind.
+    // The file grows each time the muxer has closed a cluster (the packet
+    // that starts the next one is what closes it). The first packet goes
+    // out with the header at once, and a cluster that stays open too long
+    // (a stream with few pictures) is closed here.
+    const int64_t fileBytes = avio_tell(r.output->pb);
+    if (fileBytes > r.fileBytes) {
+        r.fileBytes = fileBytes;
+        r.lastFlushNs = now;
+        ++r.flushCount;
+    }
     if (r.packetCount == 1 || now - r.lastFlushNs >= kFlushPeriod_ns) FlushRecording_locked(now);
 }
 

@@ -21,6 +21,7 @@
 #include "App/Log.h"
 #include "App/Path.h"
 #include "CameraSim/Unit.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 
 extern "C" {
@@ -33,50 +34,11 @@ namespace avtest {
 
 using TempDir = ::TempFolder;
 
-// Opens a log file in its own folder for the whole test program; Text()
-// returns everything logged since the capture was made.
-class LogCapture {
+// The shared log capture, with FFmpeg's own chatter silenced (our lines go
+// to the log).
+class LogCapture : public ::LogCapture {
 public:
-    LogCapture() {
-        // The folder and the log file live until the program exits.
-        struct LogFolder {
-            TempDir dir;
-            ~LogFolder() { LogCloseFile(); }
-        };
-        static LogFolder logFolder;
-        static TempDir* folder = &logFolder.dir;
-        static bool opened = [] {
-            LogUseProcessMutex();
-            LogSetLevel(LOG_TRACE);
-            LogSetStderr(false);
-            av_log_set_level(AV_LOG_FATAL);  // FFmpeg's own chatter; our lines go to the log
-            return LogOpenFile(folder->AsPath());
-        }();
-        EXPECT_TRUE(opened);
-        start_ = Size();
-    }
-    std::string Text() const {
-        std::ifstream in(LogFilePath(), std::ios::binary);
-        in.seekg(static_cast<std::streamoff>(start_));
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    bool Has(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
-    int Count(const std::string& needle) const {
-        std::string text = Text();
-        int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    static uint64_t Size() {
-        std::error_code ec;
-        auto size = std::filesystem::file_size(LogFilePath(), ec);
-        return ec ? 0 : size;
-    }
-    uint64_t start_ = 0;
+    LogCapture() { av_log_set_level(AV_LOG_FATAL); }
 };
 
 // Polls `done` every 5 ms for at most `limit_ms`.
