@@ -9,9 +9,10 @@
 #include <mutex>
 #include <vector>
 
-#include "App/Gui/Input.h"
-#include "App/Path.h"
-#include "App/Settings.h"
+#include "App/InputState.h"
+#include "App/WindowMode.h"
+#include "Base/Path.h"
+#include "Base/Settings.h"
 #include "Video/AV/CameraSlot.h"
 
 namespace GL {
@@ -26,16 +27,6 @@ enum PanelFlagBits : uint32_t {
     PanelLight = 0x02,
     PanelFileList = 0x08,
     PanelDiagnostics = 0x10,
-};
-
-// WindowModeRequest values.
-enum WindowModeRequestKind : int32_t {
-    WindowModeNone = 0,
-    WindowModeApply = 1,
-    WindowModeToggleFullscreen = 2,
-    WindowModeMaximize = 3,
-    WindowModeMinimize = 4,
-    WindowModeRestore = 5,
 };
 
 struct AppState {

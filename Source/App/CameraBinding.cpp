@@ -6,12 +6,13 @@
 #include <cstring>
 
 #include "App/AppState.h"
-#include "App/Log.h"
-#include "App/Settings.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
+#include "Base/Settings.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/ScanLink.h"
-#include "Video/Camera/SlotConfig.h"
+#include "App/SlotConfig.h"
 
 namespace {
 
@@ -109,6 +110,19 @@ picam::ParamGroup& SlotParamBlock(const AppState& app, const AV::CameraSlot* slo
 
 // ---- BindCameras ----------------------------------------------------------------
 
+namespace {
+
+// The slot's camera unit is gone (not connected, or no longer listed): its
+// thread ends and finishes a running recording. The user hears of a stopped
+// recording as of a lost video connection, whichever side noticed first.
+void StopSlotOfLostCamera(AV::CameraSlot* slot) {
+    const uint32_t flags = slot->Flags();
+    if ((flags & AV::kSlotRun) != 0 && (flags & AV::kSlotRecording) != 0) PostAlert(AV::kConnectionLostAlert);
+    slot->SetFlags(0, AV::kSlotRun | AV::kSlotStreaming);
+}
+
+}  // namespace
+
 void BindCameras(AppState& app) {
     app.activeSlots.clear();
     app.boundSlotCount = 0;
@@ -122,8 +136,7 @@ void BindCameras(AppState& app) {
             slot->cameraIndex = i;
             slot->channel = ch;
             if (!service->connected.load()) {
-                slot->SetFlags(0, AV::kSlotRun);
-                slot->SetFlags(0, AV::kSlotStreaming);
+                StopSlotOfLostCamera(slot);
                 continue;
             }
             app.activeSlots.push_back(slot);
@@ -152,10 +165,7 @@ void BindCameras(AppState& app) {
     // never visits its channels: stop every slot that was not handed out.
     for (int k = next; k < kCameraSlots; ++k) {
         AV::CameraSlot& slot = app.slots[k];
-        if (slot.Flags() & AV::kSlotRun) {
-            slot.SetFlags(0, AV::kSlotRun);
-            slot.SetFlags(0, AV::kSlotStreaming);
-        }
+        if (slot.Flags() & AV::kSlotRun) StopSlotOfLostCamera(&slot);
     }
 }
 

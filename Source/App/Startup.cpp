@@ -1,8 +1,8 @@
 #include "App/Startup.h"
 
-#include "App/Log.h"
-#include "App/Version.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/Version.h"
+#include "Base/FileServices.h"
 
 void InstallLogging() {
     LogUseProcessMutex();

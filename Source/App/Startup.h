@@ -3,8 +3,8 @@
 // thread exists.
 #pragma once
 
-#include "App/Path.h"
-#include "App/Settings.h"
+#include "Base/Path.h"
+#include "Base/Settings.h"
 
 // Step 1: the log lock (a process mutex around every line) and level DEBUG.
 void InstallLogging();

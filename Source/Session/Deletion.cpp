@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 namespace {
 constexpr float kDoneProgress = 0.99f;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Session/SessionStore.h"
 
 class MediaDeletion {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 
 // (total, done, ok) -> true to go on, false to stop. Called on the copy thread.
 using CopyProgressRoutine = std::function<bool(int64_t total, int64_t done, bool ok)>;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Session/Session.h"
 
 // 32-bit FNV-1a over the bytes of `text`.

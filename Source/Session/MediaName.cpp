@@ -7,7 +7,7 @@
 #include <ctime>
 #include <vector>
 
-#include "App/Text.h"
+#include "Base/Text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 
 enum class MediaType : int32_t {
     None = 0,

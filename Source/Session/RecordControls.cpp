@@ -1,8 +1,8 @@
 #include "Session/RecordControls.h"
 
-#include "App/Alerts.h"
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"

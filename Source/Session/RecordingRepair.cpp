@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 
 enum class RecordingState {
     Whole,       // finished by the recorder; `seconds` from its header

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 #include "Session/MediaName.h"
 
 // One session found in the storage folder: its name and its media, sorted by

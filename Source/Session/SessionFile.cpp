@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "App/Alerts.h"
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 #include "Session/MediaName.h"
 
 namespace {

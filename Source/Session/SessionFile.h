@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Session/SessionData.h"
 
 // The exact payload (uncompressed) of `data`.

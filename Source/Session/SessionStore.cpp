@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "App/Log.h"
-#include "App/Text.h"
+#include "Base/Log.h"
+#include "Base/Text.h"
 #include "Session/Library.h"
 #include "Session/RecordingRepair.h"
 #include "Session/SessionFile.h"

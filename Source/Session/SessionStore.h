@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "App/Path.h"
-#include "App/Settings.h"
+#include "Base/Path.h"
+#include "Base/Settings.h"
 #include "Session/Session.h"
 #include "Session/SessionData.h"
 

@@ -1,7 +1,7 @@
 #include "Session/SnapshotSave.h"
 
-#include "App/Alerts.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/FileServices.h"
 
 MediaEntry SnapshotEntry(const CaptureRequest& request) {
     MediaEntry e;

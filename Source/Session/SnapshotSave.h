@@ -7,7 +7,7 @@
 
 #include "Session/MediaName.h"
 #include "Session/SessionStore.h"
-#include "Video/Camera/Capture.h"
+#include "Video/AV/SlotSnapshot.h"
 
 // Writes one media file of the current session. The bytes go to a temporary
 // name first and are renamed into place when complete, so a full disk never

@@ -1,8 +1,8 @@
 #include "Session/StorageFolder.h"
 
-#include "App/Alerts.h"
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/FileServices.h"
+#include "Base/Log.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "App/Path.h"
-#include "App/Settings.h"
+#include "Base/Path.h"
+#include "Base/Settings.h"
 
 // The tablet's fixed storage candidate.
 inline constexpr const char* kTabletStorageFolder = "/srv/ORVEX Storage/SessionData";

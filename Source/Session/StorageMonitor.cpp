@@ -5,9 +5,9 @@
 #include <chrono>
 #include <vector>
 
-#include "App/Clock.h"
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Clock.h"
+#include "Base/FileServices.h"
+#include "Base/Log.h"
 
 bool StorageMonitor::Start(const std::string& folder, bool tabletMode) {
     Stop();

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "UI/Widgets.h"
 
 namespace ui {

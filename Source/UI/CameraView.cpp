@@ -2,7 +2,7 @@
 
 #include <imgui.h>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
 #include "UI/Style.h"

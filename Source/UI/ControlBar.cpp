@@ -3,9 +3,9 @@
 #include <imgui.h>
 
 #include "App/AppState.h"
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
-#include "Session/AppSessions.h"
+#include "App/AppSessions.h"
 #include "UI/Widgets.h"
 #include "Video/AV/MediaPlayer.h"
 

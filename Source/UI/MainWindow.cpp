@@ -4,7 +4,7 @@
 #include <imgui_internal.h>
 
 #include "App/AppState.h"
-#include "App/Version.h"
+#include "Base/Version.h"
 #include "UI/AlertPopup.h"
 #include "UI/CameraLayouts.h"
 #include "UI/SearchingScreen.h"

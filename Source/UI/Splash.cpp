@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "App/AppState.h"
-#include "App/Version.h"
+#include "Base/Version.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/TextureGL.h"
 

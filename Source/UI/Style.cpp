@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"
 
 namespace ui {

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 #include "Session/Export.h"
 #include "Support/TempFolder.h"
 

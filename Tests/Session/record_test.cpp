@@ -9,10 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "App/Alerts.h"
-#include "App/Log.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "CameraSim/Unit.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 #include "Session/RecordControls.h"
 #include "Session/SessionFile.h"
 #include "Support/SmallFileSystem.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "App/Alerts.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/FileServices.h"
 #include "Session/Deletion.h"
 #include "Session/SessionFile.h"
 #include "Session/SessionStore.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 #include "Support/TempFolder.h"
 #include "Support/FileText.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Support/TempFolder.h"
 
 class LogCapture {

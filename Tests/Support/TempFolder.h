@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 
 class TempFolder {
 public:

@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "CameraSim/Unit.h"
 #include "CameraSim/VideoEncoder.h"
 #include "CameraSim/VideoServer.h"

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "App/Alerts.h"
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 #include "Session/Library.h"
 #include "Session/SessionFile.h"
 #include "Video/Camera/Service.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 namespace camsim {
 
@@ -137,6 +137,6 @@ public:
     virtual void DropConnections() {}
 };
 
-using ::MonotonicUs;  // the program's monotonic clock (App/Clock.h)
+using ::MonotonicUs;  // the program's monotonic clock (Base/Clock.h)
 
 }  // namespace camsim

@@ -9,7 +9,7 @@
 #include "App/AppState.h"
 #include "App/Gui/HitTest.h"
 #include "App/Gui/Input.h"
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/Platform_Linux/Gui/Window.h"
 
 namespace gui {

@@ -1,7 +1,7 @@
 // Sections: pacing; slot pictures and the latency probe; RenderFrame;
 // end-of-frame steps; RunFrame.
 #include "App/Gui/Frame.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 #include <SDL.h>
 #include <imgui.h>
@@ -11,14 +11,14 @@
 #include <algorithm>
 #include <thread>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
 #include "App/FrameHooks.h"
 #include "App/Gui/EventHandler.h"
 #include "App/Gui/Input.h"
 #include "App/Gui/WindowPlacement.h"
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/GC.h"
 #include "Platform/GraphicsGL/Image.h"
@@ -114,7 +114,7 @@ void ApplyScaleChange(AppState& app) {
     app.UiDpi = app.settings.DPI;
     app.UiScale = input::UiScaleFor(app.WindowDpi, app.UiDpi);
     RebuildForScale(app);
-    FitWindowToScale(static_cast<SDL_Window*>(app.window), app);
+    FitWindowToScale(static_cast<SDL_Window*>(app.window), app.settings, app.UiScale);
 }
 
 void StorageCheck(AppState& app) {
@@ -184,7 +184,7 @@ void RunFrame(AppState& app) {
         app.gc->Present();
     }
     input::TouchLatch(app.input);  // 15
-    ApplyWindowMode(window, app);  // 16
+    ApplyWindowMode(window, app.settings, app.WindowModeRequest);  // 16
     ApplyScaleChange(app);         // 17
     g_clock.samplerAccumulator += dtSeconds;  // 18
     if (g_clock.samplerAccumulator >= 0) {
@@ -192,7 +192,7 @@ void RunFrame(AppState& app) {
         if (Hooks().sampleParameters) Hooks().sampleParameters(app);
     }
     StorageCheck(app);                     // 19
-    RecordWindowGeometry(window, app);     // 20
+    RecordWindowGeometry(window, app.settings);     // 20
     if (input::PointerParkStep(app.input)) ImGui::GetIO().MousePos = ImVec2(0, 0);  // 21
 }
 

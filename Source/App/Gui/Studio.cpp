@@ -14,18 +14,19 @@
 #include "App/FrameHooks.h"
 #include "App/Gui/EventHandler.h"
 #include "App/Gui/Frame.h"
+#include "App/Gui/HitTest.h"
 #include "App/Gui/WindowPlacement.h"
-#include "App/Log.h"
-#include "App/Version.h"
+#include "Base/Log.h"
+#include "Base/Version.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/GCGL.h"
 #include "Platform/GraphicsGL/Model.h"
 #include "Platform/Platform_Linux/Gui/DisplayWatch.h"
 #include "Platform/Platform_Linux/Gui/Window.h"
-#include "Platform/Platform_Linux/Power.h"
-#include "Platform/Platform_Linux/SingleInstance.h"
-#include "Platform/Platform_Linux/StopSignals.h"
-#include "Session/AppSessions.h"
+#include "Base/Power.h"
+#include "Base/SingleInstance.h"
+#include "Base/StopSignals.h"
+#include "App/AppSessions.h"
 #include "UI/CameraView.h"
 #include "UI/Panels.h"
 #include "UI/Style.h"
@@ -85,10 +86,17 @@ bool CreateWindowAndUi(AppState& app) {
     ImGui::CreateContext();  // 11
     LOGF(LOG_INFO, LOG_SRC_MAIN, "Create window");  // 13
     app.WindowModeRequest = WindowModeApply;
-    SDL_Window* window = CreateMainWindow(app, AppName);
+    SDL_Window* window = CreateMainWindow(app.settings, AppName);
     if (window == nullptr) return false;
     app.window = window;
-    InstallHitTest(window, app);
+    InstallHitTest(
+        window,
+        [&app](int x, int y, int width, int height, bool maximized) {
+            // Maximized: only the caption counts (no resize edges), as in full screen.
+            return input::HitTest(x, y, input::IntRect{0, 0, width, height}, app.UiScale,
+                                  app.input.captionExclusions, maximized ? false : app.settings.WindowFullscreen);
+        },
+        app.UiScale);
     LOGF(LOG_INFO, LOG_SRC_MAIN, "Set touchscreen preferences");  // 16: SDL delivers touch as finger events
     return true;
 }

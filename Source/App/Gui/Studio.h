@@ -2,7 +2,7 @@
 // that main() runs in order. UI thread only.
 #pragma once
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Video/Camera/ServiceMonitor.h"
 
 struct AppState;

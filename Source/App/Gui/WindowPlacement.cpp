@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "App/Settings.h"
+#include "Base/Settings.h"
 
 namespace input {
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/EmbeddedImage.h"
 #include "Platform/GraphicsGL/EmbeddedImageData.h"
 

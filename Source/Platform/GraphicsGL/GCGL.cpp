@@ -13,11 +13,11 @@
 #include <cstring>
 #include <vector>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/ModelPart.h"
 #include "Platform/GraphicsGL/TextureGL.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/FileServices.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"
 #include "Video/AV/Frame.h"
 

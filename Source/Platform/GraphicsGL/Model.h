@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Platform/GraphicsGL/ModelPart.h"
 
 namespace GL {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 
 namespace GL {
 

@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 #include "Platform/GraphicsGL/ModelPart.h"
 
 namespace GL {

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/Image.h"
 
 namespace GL {

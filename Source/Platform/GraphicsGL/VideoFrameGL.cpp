@@ -13,7 +13,7 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/GC.h"
 #include "Platform/GraphicsGL/GCGL.h"
 

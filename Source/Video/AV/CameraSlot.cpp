@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "App/Alerts.h"
-#include "App/Log.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "Video/Camera/Service.h"
 
 namespace AV {
@@ -15,8 +15,6 @@ namespace {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-constexpr const char* kConnectionLostAlert =
-    "The video connection was lost. The current recording has been stopped.\n";
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 //   frames          slot, queue, pop, uploadable pixel layouts
 //   Close
 #include "Video/AV/Stream.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 #include <cstdio>
 #include <ctime>
@@ -23,7 +23,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/AV/AvError.h"
 
 namespace AV {

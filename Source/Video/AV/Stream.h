@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Clock.h"
+#include "Base/Clock.h"
 #include "Video/AV/Frame.h"
 #include "Video/AV/StreamInput.h"
 
@@ -168,7 +168,7 @@ public:
     static constexpr size_t kMaxQueued = 4;
 };
 
-// Arrival and decode times use the program's monotonic clock (App/Clock.h).
+// Arrival and decode times use the program's monotonic clock (Base/Clock.h).
 using ::MonotonicNs;
 
 }  // namespace AV

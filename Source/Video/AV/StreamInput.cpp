@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 
 namespace AV {
 

@@ -22,8 +22,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "App/Alerts.h"
-#include "App/Log.h"
+#include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "Video/AV/AvError.h"
 #include "Video/AV/Stream.h"
 

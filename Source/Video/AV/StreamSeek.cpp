@@ -7,7 +7,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/AV/AvError.h"
 #include "Video/AV/Stream.h"
 

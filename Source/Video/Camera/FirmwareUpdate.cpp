@@ -7,10 +7,10 @@
 #include <ctime>
 #include <mutex>
 
-#include "App/Log.h"
-#include "App/Path.h"
-#include "App/Text.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
+#include "Base/Text.h"
+#include "Base/FileServices.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"
 

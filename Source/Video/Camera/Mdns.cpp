@@ -1,5 +1,5 @@
 #include "Video/Camera/Mdns.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,5 +1,5 @@
 #include "Video/Camera/ScanLink.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 #include <pthread.h>
 #include <sys/ioctl.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/Camera/ScanLinkProtocol.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"

@@ -8,13 +8,13 @@
 //   ServiceList    AcquireService, ServiceRef, counts
 //   ServiceProc    the connection thread
 #include "Video/Camera/Service.h"
-#include "App/Clock.h"
+#include "Base/Clock.h"
 
 #include <cerrno>
 #include <cstring>
 #include <time.h>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Socket.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <time.h>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Video/Camera/ScanLink.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Platform/GraphicsGL/ObjLoader.h"
 #include "Support/TempFolder.h"
 

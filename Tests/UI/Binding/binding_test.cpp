@@ -13,7 +13,7 @@
 
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "CameraSim/Unit.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"

@@ -7,7 +7,7 @@
 
 #include <SDL.h>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "App/Gui/EventHandler.h"
 #include "App/AppState.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"

@@ -59,7 +59,7 @@ TEST_F(WindowFit, GrowsToTheScaledMinimumInsideTheWorkArea) {
         app_.UiScale = c.scale;
         app_.settings.WindowFullscreen = c.fullscreen;
         app_.settings.WindowMaximized = c.maximized;
-        FitWindowToScale(window_, app_);
+        FitWindowToScale(window_, app_.settings, app_.UiScale);
         int w = 0, h = 0, px = 0, py = 0;
         SDL_GetWindowSize(window_, &w, &h);
         SDL_GetWindowPosition(window_, &px, &py);

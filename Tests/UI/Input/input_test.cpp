@@ -6,7 +6,7 @@
 #include "App/Gui/HitTest.h"
 #include "App/Gui/Input.h"
 #include "App/Gui/WindowPlacement.h"
-#include "App/Settings.h"
+#include "Base/Settings.h"
 
 using namespace input;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "App/CameraBinding.h"
-#include "App/Settings.h"
+#include "Base/Settings.h"
 #include "App/Gui/Frame.h"
 #include "Platform/GraphicsGL/GCGL.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "App/Log.h"
-#include "App/Path.h"
+#include "Base/Log.h"
+#include "Base/Path.h"
 #include "CameraSim/Unit.h"
 #include "Support/LogCapture.h"
 #include "Support/TempFolder.h"

@@ -3,7 +3,7 @@
 // frame, and readable by libavformat with the written packet count.
 #include <map>
 
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "Support/SmallFileSystem.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"

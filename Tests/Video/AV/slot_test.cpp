@@ -1,7 +1,7 @@
 // Camera slots: the ProcessStream thread's phases (connecting, streaming,
 // suspended), the connection-lost alert while recording, the stop line, and
 // UpdateSlotSuspension.
-#include "App/Alerts.h"
+#include "Base/Alerts.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"

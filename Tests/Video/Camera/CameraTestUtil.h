@@ -18,14 +18,29 @@
 #include <thread>
 #include <vector>
 
-#include "App/Log.h"
-#include "Platform/Platform_Linux/FileServices.h"
+#include "Base/Log.h"
+#include "Base/FileServices.h"
 #include "Video/Camera/Mdns.h"
+#include "Video/Camera/Service.h"
 #include "Support/TempFolder.h"
 
 namespace cameratest {
 
 using ::TempFolder;
+
+// A parameter record with the given value, range, default and display scale.
+inline picam::ParamRecord Record(int32_t value, int32_t minimum, int32_t maximum, int32_t defaultValue,
+                                 int32_t num = 1, int32_t den = 1) {
+    picam::ParamRecord r;
+    picam::InitParamRecord(&r);
+    r.value = value;
+    r.minimum = minimum;
+    r.maximum = maximum;
+    r.defaultValue = defaultValue;
+    r.scaleNum = num;
+    r.scaleDen = den;
+    return r;
+}
 
 // Sends the program's log to a file in a temporary folder; Text() reads it.
 class LogCapture {

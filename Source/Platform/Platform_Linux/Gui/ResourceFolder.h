@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "App/Path.h"
+#include "Base/Path.h"
 
 // Decided once, on first use; a later call returns the same folder.
 const Path& ResourceFolder();

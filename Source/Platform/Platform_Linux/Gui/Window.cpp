@@ -6,9 +6,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "App/AppState.h"
 #include "App/Gui/HitTest.h"
-#include "App/Log.h"
+#include "App/WindowMode.h"
+#include "Base/Log.h"
+#include "Base/Settings.h"
 
 bool StartVideo() {
     // SIGINT/SIGTERM stay with the program's own orderly shut-down.
@@ -48,7 +49,7 @@ void DisplayAreas(input::ScreenRect* work, input::ScreenRect* virt) {
     *virt = input::ScreenRect{left, top, right - left, bottom - top};
 }
 
-SDL_Window* CreateMainWindow(AppState& app, const char* title) {
+SDL_Window* CreateMainWindow(const Settings& settings, const char* title) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -56,7 +57,7 @@ SDL_Window* CreateMainWindow(AppState& app, const char* title) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    const Settings& s = app.settings;
+    const Settings& s = settings;
     SDL_Window* window = SDL_CreateWindow(title, s.WindowPosX, s.WindowPosY, std::max(1, s.WindowWidth),
                                           std::max(1, s.WindowHeight),
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE |
@@ -88,18 +89,19 @@ void DestroyMainWindow(SDL_Window* window) {
 
 namespace {
 
-SDL_HitTestResult HitTestCallback(SDL_Window* window, const SDL_Point* p, void* data) {
-    AppState& app = *static_cast<AppState*>(data);
+// The installed hit test; SDL calls back on the UI thread's event pump.
+HitTestFunction g_hitTest;
+
+SDL_HitTestResult HitTestCallback(SDL_Window* window, const SDL_Point* p, void*) {
+    if (!g_hitTest) return SDL_HITTEST_NORMAL;
     int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);
     if (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) {
         // A maximized window is not resized or moved by its edges.
-        const input::IntRect r{0, 0, w, h};
-        const input::HitResult hit = input::HitTest(p->x, p->y, r, app.UiScale, app.input.captionExclusions, false);
+        const input::HitResult hit = g_hitTest(p->x, p->y, w, h, true);
         return hit == input::HitResult::Caption ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
     }
-    const input::IntRect r{0, 0, w, h};
-    switch (input::HitTest(p->x, p->y, r, app.UiScale, app.input.captionExclusions, app.settings.WindowFullscreen)) {
+    switch (g_hitTest(p->x, p->y, w, h, false)) {
         case input::HitResult::Caption: return SDL_HITTEST_DRAGGABLE;
         case input::HitResult::TopLeft: return SDL_HITTEST_RESIZE_TOPLEFT;
         case input::HitResult::Top: return SDL_HITTEST_RESIZE_TOP;
@@ -116,11 +118,12 @@ SDL_HitTestResult HitTestCallback(SDL_Window* window, const SDL_Point* p, void* 
 
 }  // namespace
 
-void InstallHitTest(SDL_Window* window, AppState& app) {
-    if (SDL_SetWindowHitTest(window, HitTestCallback, &app) != 0) {
+void InstallHitTest(SDL_Window* window, HitTestFunction hitTest, float uiScale) {
+    g_hitTest = std::move(hitTest);
+    if (SDL_SetWindowHitTest(window, HitTestCallback, nullptr) != 0) {
         LOGF(LOG_INFO, LOG_SRC_PLATFORM, "SDL_SetWindowHitTest not available: %s", SDL_GetError());
     }
-    UpdateMinimumSize(window, app.UiScale);
+    UpdateMinimumSize(window, uiScale);
 }
 
 void UpdateMinimumSize(SDL_Window* window, float uiScale) {
@@ -140,10 +143,10 @@ int WindowDpi(SDL_Window* window) {
     return (dpi < 48 || dpi > 960) ? 96 : dpi;
 }
 
-void ApplyWindowMode(SDL_Window* window, AppState& app) {
-    const int32_t request = app.WindowModeRequest;
+void ApplyWindowMode(SDL_Window* window, Settings& settings, int32_t& pending) {
+    const int32_t request = pending;
     if (request == WindowModeNone) return;
-    Settings& s = app.settings;
+    Settings& s = settings;
     if (request == WindowModeToggleFullscreen) s.WindowFullscreen = !s.WindowFullscreen;
     if (request == WindowModeMaximize) {
         s.WindowMaximized = true;
@@ -151,7 +154,7 @@ void ApplyWindowMode(SDL_Window* window, AppState& app) {
     }
     if (request == WindowModeRestore) s.WindowMaximized = s.WindowFullscreen = false;
     if (s.TabletMode) s.WindowMaximized = s.WindowFullscreen = true;
-    app.WindowModeRequest = WindowModeNone;
+    pending = WindowModeNone;
     if (request == WindowModeMinimize) {
         SDL_MinimizeWindow(window);
         return;
@@ -170,9 +173,9 @@ void ApplyWindowMode(SDL_Window* window, AppState& app) {
     }
 }
 
-void FitWindowToScale(SDL_Window* window, AppState& app) {
-    UpdateMinimumSize(window, app.UiScale);
-    const Settings& s = app.settings;
+void FitWindowToScale(SDL_Window* window, const Settings& settings, float uiScale) {
+    UpdateMinimumSize(window, uiScale);
+    const Settings& s = settings;
     if (s.WindowFullscreen || s.WindowMaximized) return;
     input::ScreenRect current;
     SDL_GetWindowPosition(window, &current.x, &current.y);
@@ -185,19 +188,19 @@ void FitWindowToScale(SDL_Window* window, AppState& app) {
     SDL_Rect area{0, 0, 0, 0};
     const bool haveWork = display >= 0 && SDL_GetDisplayUsableBounds(display, &area) == 0;
     const input::ScreenRect work{area.x, area.y, area.w, area.h};
-    const input::ScreenRect r = input::FitWindowForScale(current, app.UiScale, haveWork ? &work : nullptr);
+    const input::ScreenRect r = input::FitWindowForScale(current, uiScale, haveWork ? &work : nullptr);
     if (haveWork) SDL_SetWindowPosition(window, r.x, r.y);
     SDL_SetWindowSize(window, r.w, r.h);
 }
 
-void RecordWindowGeometry(SDL_Window* window, AppState& app) {
+void RecordWindowGeometry(SDL_Window* window, Settings& settings) {
     const uint32_t flags = SDL_GetWindowFlags(window);
     if (flags & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_MINIMIZED)) {
         return;
     }
-    if (app.settings.WindowFullscreen || app.settings.WindowMaximized) return;
-    SDL_GetWindowPosition(window, &app.settings.WindowPosX, &app.settings.WindowPosY);
-    SDL_GetWindowSize(window, &app.settings.WindowWidth, &app.settings.WindowHeight);
+    if (settings.WindowFullscreen || settings.WindowMaximized) return;
+    SDL_GetWindowPosition(window, &settings.WindowPosX, &settings.WindowPosY);
+    SDL_GetWindowSize(window, &settings.WindowWidth, &settings.WindowHeight);
 }
 
 void RaiseMainWindow(SDL_Window* window) {

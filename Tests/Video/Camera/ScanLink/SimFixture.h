@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "App/Log.h"
+#include "Base/Log.h"
 #include "Support/TempFolder.h"
 
 // Logs into a file of `folder` for the life of the object.
