@@ -124,7 +124,9 @@ TEST_F(RecordingRepairTest, EmptyAndForeignFiles) {
     double seconds = 1;
     const RecordingState state = CheckRecording(Path(dir.File("header.mkv")), &seconds);
     EXPECT_TRUE(state == RecordingState::Removed || state == RecordingState::Unreadable);
-    if (state == RecordingState::Removed) EXPECT_FALSE(fs::exists(dir.File("header.mkv")));
+    if (state == RecordingState::Removed) {
+        EXPECT_FALSE(fs::exists(dir.File("header.mkv")));
+    }
 }
 
 }  // namespace

@@ -11,9 +11,10 @@
 // every key frame and after kClusterLimit_ms, each closed cluster is pushed
 // through the I/O buffer to the file at once (flush_packets), and a cluster
 // still open after kFlushPeriod_ns is closed by hand. Whatever happens to the
-// process, the file plays up to its last closed cluster. A write that fails stops the recording
-// without a trailer (its bytes would land after a failed write); the file
-// then reads like a cut one, and the library scan makes it whole.
+// process, the file plays up to its last closed cluster. A write that fails
+// stops the recording without a trailer (its bytes would land after a failed
+// write); the file then reads like a cut one, and the library scan makes it
+// whole.
 #include <cstdio>
 #include <string>
 
