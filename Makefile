@@ -1,13 +1,15 @@
 # Front door: `make demo` runs the Studio against a simulated camera unit,
-# `make check` builds and runs every test, then again under ASan+UBSan, then
-# the threaded tests (label "threaded") once more under ThreadSanitizer.
+# `make check` compiles the core libraries with clang's lock analysis, builds
+# and runs every test, then again under ASan+UBSan, then the threaded tests
+# (label "threaded") once more under ThreadSanitizer.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+TSA_BUILD  ?= build-thread-safety
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan clean
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety clean
 
 all: build
 
@@ -34,6 +36,7 @@ test-asan: asan
 	  ctest --output-on-failure --stop-on-failure -j $(JOBS)
 
 check: deps
+	$(MAKE) thread-safety
 	$(MAKE) test
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
@@ -53,10 +56,20 @@ test-tsan: tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/Tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -L threaded --output-on-failure --stop-on-failure -j $(JOBS)
 
+# Compile-only lane: the core libraries (Base, Video, Session, App) built by
+# clang with -Wthread-safety against libc++, so that every GUARDED_BY and
+# REQUIRES annotation is checked; warnings are errors. Nothing is linked or run.
+TSA_CORE := orvex_base orvex_camera orvex_av orvex_session orvex_app
+$(TSA_BUILD)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(TSA_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVEX_THREAD_SAFETY=ON
+
+thread-safety: $(TSA_BUILD)/build.ninja
+	cmake --build $(TSA_BUILD) -j $(JOBS) --target $(TSA_CORE)
+
 # The build runs after the install step also under make -j.
 demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD)

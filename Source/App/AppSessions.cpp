@@ -45,7 +45,7 @@ RecordingContext& Recording() {
 void ChooseStorageFolderAtStartup(AppState& app) { ChooseStorageFolder(app.settings, app.dataFolder); }
 
 void ReadSessionData(AppState& app) {
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Read session data");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Read session data");
     SessionStore& store = Sessions();
     store.SetActiveSlots(&app.activeSlots);
     store.SetPlayer(&Player());
@@ -62,10 +62,7 @@ void ReadSessionData(AppState& app) {
 }
 
 void StartStorageMonitor(AppState& app) {
-    if (!TheStorageMonitor().Start(app.settings.SessionDirectory, app.settings.TabletMode)) {
-        LogWrite(LOG_FATAL, LOG_SRC_MAIN, __LINE__, "StorageMonitor | could not start its thread");
-        std::abort();
-    }
+    TheStorageMonitor().Start(app.settings.SessionDirectory, app.settings.TabletMode);
 }
 
 void StopSessions(AppState& /*app*/) {
@@ -78,14 +75,6 @@ void StopMediaPlayer() {
     player.currentPicture.reset();
     player.imageTexture.reset();
     AV::StopPlayer(&player);
-}
-
-bool PressRecord(AppState& app) {
-    if (IsAnyRecording(app.activeSlots)) {
-        StopRecordings(Recording());
-        return true;
-    }
-    return StartRecordings(Recording());
 }
 
 bool PressSnapshot(AppState& app) {

@@ -34,7 +34,6 @@ void StopSessions(AppState& app);
 // Shut-down step 5: drops the player's pictures and stops its thread.
 void StopMediaPlayer();
 
-// The control bar's Record/Stop and Snapshot actions. False when no session
-// is open (the caller opens the session popup instead).
-bool PressRecord(AppState& app);
+// The control bar's Snapshot action. False when no session is open (the
+// caller opens the session popup instead).
 bool PressSnapshot(AppState& app);

@@ -61,8 +61,6 @@ struct AppState {
 
     // input
     input::InputState input;
-    bool popupLatch = false;
-    int32_t popupLatchCounter = 0;
 
     // UI mode and panels
     bool PlayerMode = false;
@@ -71,6 +69,7 @@ struct AppState {
     int32_t settingsSlot = 0;
     bool guidesEditing = false;  // the Guides page was drawn this frame
     bool viewOverlaysHidden = false;
+    bool playerOverlay = true;  // the player draws its overlay (guides) over played media
 
     // shut-down request (SIGINT/SIGTERM or window close); set from the signal thread
     std::atomic<bool> quitRequested{false};

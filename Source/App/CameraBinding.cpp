@@ -32,8 +32,12 @@ int32_t ReadParam(picam::Service* service, int group, int index) {
 }
 
 // Steps 4.1 to 4.9 of the binding: the slot's first start (or a restart).
-bool StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::CameraSlot* slot) {
+// The slot's unit and channel are written here, before its video thread
+// starts, and stay as they are while it runs (the thread reads them).
+void StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::CameraSlot* slot) {
     if (slot->thread.joinable()) slot->thread.join();
+    slot->cameraIndex = i;
+    slot->channel = ch;
     RequestRefresh();  // the scan link's start-up requests
     picam::ParamGroup& block = g_slotParams[SlotIndex(app, slot)];
     {
@@ -62,16 +66,11 @@ bool StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::
     options.connectTimeout_us = 2000000;
     options.receiveTimeout_us = 3000000;
     options.probeSize = 64;
-    options.deviceLock = &app.deviceLock;
     {
         std::lock_guard<std::mutex> guard(slot->lock);
         slot->streamAddress = uri;
     }
-    if (!AV::StartSlot(slot, options)) {
-        LOGF(LOG_FATAL, LOG_SRC_MAIN, "BindCameras | could not start the video thread of camera %d channel %d", i, ch);
-        return false;
-    }
-    return true;
+    AV::StartSlot(slot, options);
 }
 
 // True once the crawler has reported an axis: an item range or a position.
@@ -133,20 +132,12 @@ void BindCameras(AppState& app) {
         for (int ch = 0; ch < channels && ch < picam::kGroupCount; ++ch) {
             if (next >= kCameraSlots) break;
             AV::CameraSlot* slot = &app.slots[next++];
-            slot->cameraIndex = i;
-            slot->channel = ch;
             if (!service->connected.load()) {
                 StopSlotOfLostCamera(slot);
                 continue;
             }
             app.activeSlots.push_back(slot);
-            if ((slot->Flags() & AV::kSlotRun) == 0) {
-                if (!StartCameraSlot(app, service.Get(), i, ch, slot)) {
-                    // A thread that cannot be started ends the program.
-                    std::fprintf(stderr, "ORVEX Studio: could not start a video thread\n");
-                    std::_Exit(1);
-                }
-            }
+            if ((slot->Flags() & AV::kSlotRun) == 0) StartCameraSlot(app, service.Get(), i, ch, slot);
             AnnotationText(app, service.Get(), ch, slot);
         }
         std::string labelX, labelY;
@@ -154,10 +145,10 @@ void BindCameras(AppState& app) {
         {
             std::lock_guard<std::mutex> guard(service->tableLock);
             if (overlay) {
-                service->SetMessageValue(0, picam::AxisLabel, labelX.c_str());
-                service->SetMessageValue(1, picam::AxisLabel, labelY.c_str());
+                service->SetMessageValue_locked(0, picam::AxisLabel, labelX.c_str());
+                service->SetMessageValue_locked(1, picam::AxisLabel, labelY.c_str());
             }
-            service->PackChanges();
+            service->PackChanges_locked();
         }
     }
     app.boundSlotCount = next;
@@ -272,7 +263,7 @@ void AnnotationText(AppState& app, picam::Service* service, int ch, AV::CameraSl
     picam::ParamGroup& block = SlotParamBlock(app, slot);
     std::snprintf(block.messages[3], sizeof(block.messages[3]), "%s", text.c_str());
     std::lock_guard<std::mutex> guard(service->tableLock);
-    service->SetMessageValue(ch, 3, block.messages[3]);
+    service->SetMessageValue_locked(ch, 3, block.messages[3]);
 }
 
 // ---- recent configurations ------------------------------------------------------------

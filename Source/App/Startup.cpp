@@ -18,8 +18,8 @@ Path PrepareDataFolder() {
 
 void BeginLog(const Path& dataFolder) {
     LogOpenFile(dataFolder);
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Begin");
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Load settings");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Begin");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Load settings");
 }
 
 namespace {
@@ -34,10 +34,10 @@ void KeepUnreadableSettingsAside(const Path& dataFolder) {
     if (!platform::GetFileInfo(path, &info) || info.isDirectory) return;  // missing: the normal first start
     Path movedTo;
     if (platform::MoveAsideDamaged(path, &movedTo))
-        LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "LoadSettings | %s could not be read; kept as %s", path.CStr(),
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "LoadSettings | %s could not be read; kept as %s", path.CStr(),
                  movedTo.CStr());
     else
-        LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__, "LoadSettings | %s could not be read nor moved aside", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "LoadSettings | %s could not be read nor moved aside", path.CStr());
 }
 
 }  // namespace
@@ -55,12 +55,12 @@ void LoadStartupSettings(Settings* settings, const Path& dataFolder) {
 }
 
 void SaveSettingsAtExit(Settings& settings, const Path& dataFolder) {
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Exiting app...");
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Saving settings");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Exiting app...");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Saving settings");
     SaveSettings(settings, dataFolder);
 }
 
 void EndLog() {
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "End");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "End");
     LogCloseFile();
 }

@@ -13,7 +13,7 @@ void PostAlert(std::string_view text, int level) {
     // own lock, and no code under the alert lock logs.
     std::string_view line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    LogWrite(level < LOG_WARN ? LOG_WARN : level, LOG_SRC_MAIN, __LINE__, "Alert | %.*s", static_cast<int>(line.size()),
+    LOGF(level < LOG_WARN ? LOG_WARN : level, LOG_SRC_MAIN, "Alert | %.*s", static_cast<int>(line.size()),
              line.data());
     std::lock_guard<std::mutex> lock(alertLock);
     // Alerts wait until the user dismisses them one by one, so a failure that

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Base/ThreadSafety.h"
 #include "Base/Version.h"
 #include "Base/FileServices.h"
 
@@ -25,7 +26,9 @@ const char* const levelNames[] = {"TRACE", "DEBUG", "INFO", "WARN", "ERROR", "FA
 
 std::mutex processLogMutex;
 
-void ProcessMutexLock(void*, bool lock) {
+// Takes or releases the lock as asked: the analysis cannot follow a lock
+// whose holding depends on an argument.
+void ProcessMutexLock(void*, bool lock) NO_THREAD_SAFETY_ANALYSIS {
     if (lock)
         processLogMutex.lock();
     else
@@ -103,7 +106,7 @@ bool LogOpenFile(const Path& dataFolder, long long nowSeconds) {
             p.Append(names[i]);
             if (p.Extension() != "txt") continue;
             if (!platform::DeleteFile(p))
-                LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", p.CStr());
+                LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", p.CStr());
         }
     }
 

@@ -48,4 +48,6 @@ void LogSetStderr(bool enabled);
 #define LOG_SRC_SESSION "Source/Session"
 #define LOG_SRC_UI "Source/UI"
 
+// The one call form: LOGF(level, LOG_SRC_..., format, ...) passes the
+// caller's line to LogWrite.
 #define LOGF(level, src, ...) LogWrite((level), (src), __LINE__, __VA_ARGS__)

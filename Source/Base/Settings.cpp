@@ -215,7 +215,7 @@ void AddUnsigned(std::string* out, std::string_view key, uint32_t value) { AddLi
 RecentConfigHook recentConfigHook;  // UI thread
 
 void LogCopyFailure(const Path& from, const Path& to) {
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
 }
 
@@ -312,7 +312,7 @@ bool ReadSettings(const Path& folder, Settings* settings) {
     path.Append("settings.ini");
     uint64_t size = 0;
     if (platform::FileSize(path, &size) && size > kMaxSettingsFile_bytes) {
-        LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "ReadSettings | %s is too large (%llu bytes), not read", path.CStr(),
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "ReadSettings | %s is too large (%llu bytes), not read", path.CStr(),
                  static_cast<unsigned long long>(size));
         return false;
     }
@@ -323,7 +323,7 @@ bool ReadSettings(const Path& folder, Settings* settings) {
         // hear why the preferences are gone.
         const int error = errno;
         if (platform::GetFileInfo(path, nullptr))
-            LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "ReadSettings | could not read %s: %s", path.CStr(),
+            LOGF(LOG_WARN, LOG_SRC_MAIN, "ReadSettings | could not read %s: %s", path.CStr(),
                      std::strerror(error));
         return false;
     }
@@ -354,7 +354,7 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     temporaryPath.Append("settings.ini.tmp");
     const bool written = platform::WriteFileReplacing(settingsPath, temporaryPath, text.data(), text.size());
     if (!written)
-        LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__, "WriteSettings | could not write %s; the previous file is kept",
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "WriteSettings | could not write %s; the previous file is kept",
                  settingsPath.CStr());
     if (!written && !backedUp) {
         if (existed) LogCopyFailure(backupPath, settingsPath);
@@ -362,7 +362,7 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     }
     // A backup that was never made (first save) is not a failed deletion.
     if (!platform::DeleteFile(backupPath) && platform::GetFileInfo(backupPath, nullptr))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", backupPath.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", backupPath.CStr());
     return written;
 }
 

@@ -11,7 +11,7 @@ constexpr float kDoneProgress = 0.99f;
 
 void MediaDeletion::DeleteLogged(const Path& path) {
     if (!platform::DeleteFile(path))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.CStr());
 }
 
 void MediaDeletion::FillFileDeletion(std::vector<Path> paths) {

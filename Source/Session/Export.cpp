@@ -1,11 +1,10 @@
 #include "Session/Export.h"
 
-#include <pthread.h>
-
 #include <cstdio>
 #include <memory>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "Base/FileServices.h"
 
 namespace {
@@ -27,7 +26,7 @@ struct CopyTask {
 };
 
 void LogCopyFailure(const Path& from, const Path& to) {
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
 }
 
@@ -55,13 +54,6 @@ void RunCopyLoop(CopyTask& task) {
     }
 }
 
-void* CopyThreadMain(void* arg) {
-    std::unique_ptr<CopyTask> task(static_cast<CopyTask*>(arg));
-    pthread_setname_np(pthread_self(), "orvex-export");
-    RunCopyLoop(*task);
-    return nullptr;
-}
-
 }  // namespace
 
 Path ExportTemporaryPath(const Path& destination) {
@@ -85,18 +77,8 @@ bool StartCopy(std::vector<Path> sources, std::vector<Path> destinations, CopyPr
     }
     task->routine = std::move(routine);
 
-    pthread_attr_t attr;
-    if (pthread_attr_init(&attr) != 0) return false;
-    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-    pthread_t thread;
-    CopyTask* raw = task.release();
-    const int rc = pthread_create(&thread, &attr, CopyThreadMain, raw);
-    pthread_attr_destroy(&attr);
-    if (rc != 0) {
-        delete raw;
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "StartCopy | could not start the copy thread");
-        return false;
-    }
+    base::StartDetachedThread("orvex-export",
+                              [task = std::shared_ptr<CopyTask>(std::move(task))] { RunCopyLoop(*task); });
     return true;
 }
 

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "Base/Path.h"
+#include "Base/ThreadSafety.h"
 
 // (total, done, ok) -> true to go on, false to stop. Called on the copy thread.
 using CopyProgressRoutine = std::function<bool(int64_t total, int64_t done, bool ok)>;
 
 // Starts the detached copy thread over the pairs; false when the lists differ
-// in length, a source's size cannot be read, or the thread cannot start.
+// in length or a source's size cannot be read.
 bool StartCopy(std::vector<Path> sources, std::vector<Path> destinations, CopyProgressRoutine routine);
 
 // The name a copy is written under until it is complete.
@@ -52,8 +53,8 @@ private:
     bool Report(uint64_t id, int64_t total, int64_t done, bool ok);
 
     mutable std::mutex lock_;
-    Snapshot state_;  // guarded by lock_
-    uint64_t nextId_ = 1;  // guarded by lock_
+    Snapshot state_ GUARDED_BY(lock_);
+    uint64_t nextId_ GUARDED_BY(lock_) = 1;
 };
 
 // The program's record (static storage: detached copy threads may outlive any UI object).

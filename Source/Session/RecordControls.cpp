@@ -89,7 +89,7 @@ void LowStorageWatchdog::Step(int64_t now_us, RecordingContext& context, Storage
         if (static_cast<uint64_t>(monitor.FreeBytes_locked()) < static_cast<uint64_t>(kLowStorage_bytes)) {
             if (IsAnyRecording(context.activeSlots))
                 PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.", LOG_ERROR);
-            LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "EmergencyStop - storage space low");
+            LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop - storage space low");
             EmergencyStop(context);
         }
     }

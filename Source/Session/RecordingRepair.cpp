@@ -168,9 +168,9 @@ bool Remux(const std::string& from, const std::string& to, PacketSpan* span, dou
 
 void RemoveEmpty(const Path& path, const char* why) {
     if (platform::DeleteFile(path))
-        LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__, "RefreshSessions | %s %s, removed", path.CStr(), why);
+        LOGF(LOG_WARN, LOG_SRC_SESSION, "RefreshSessions | %s %s, removed", path.CStr(), why);
     else
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.CStr());
 }
 
 }  // namespace
@@ -216,7 +216,7 @@ RecordingState CheckRecording(const Path& path, double* seconds, uint64_t repair
     {
         Input in;
         if (!in.Open(path.Text())) {
-            LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__, "RefreshSessions | %s cannot be read as a video", path.CStr());
+            LOGF(LOG_WARN, LOG_SRC_SESSION, "RefreshSessions | %s cannot be read as a video", path.CStr());
             return RecordingState::Unreadable;
         }
         if (in.ctx->duration != AV_NOPTS_VALUE) {
@@ -238,20 +238,18 @@ RecordingState CheckRecording(const Path& path, double* seconds, uint64_t repair
         }
         if (copied && std::rename(temporary.CStr(), path.CStr()) == 0) {
             SyncFolderOf(path);
-            LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__,
-                     "RefreshSessions | %s was left unfinished; made whole (%lld pictures, %.1f s)", path.CStr(),
+            LOGF(LOG_WARN, LOG_SRC_SESSION, "RefreshSessions | %s was left unfinished; made whole (%lld pictures, %.1f s)", path.CStr(),
                      static_cast<long long>(span.packets), repaired);
             *seconds = repaired;
             return RecordingState::Repaired;
         }
         if (copied) reason = std::string("rename: ") + std::strerror(errno);
         platform::DeleteFile(temporary);
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__,
-                 "RefreshSessions | %s was left unfinished and could not be made whole (%s); it is kept as it is",
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "RefreshSessions | %s was left unfinished and could not be made whole (%s); it is kept as it is",
                  path.CStr(), reason.c_str());
     }
     if (!MeasureRecordedSeconds(path.Text(), seconds)) return RecordingState::Unreadable;
-    LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__, "RefreshSessions | %s was left unfinished; listed with %.1f s",
+    LOGF(LOG_WARN, LOG_SRC_SESSION, "RefreshSessions | %s was left unfinished; listed with %.1f s",
              path.CStr(), *seconds);
     return RecordingState::Unfinished;
 }

@@ -187,7 +187,7 @@ bool ReadCameras(PayloadReader& in, SessionData* data) {
 // ---- file save --------------------------------------------------------------------
 
 void LogCopyFailure(const Path& from, const Path& to) {
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not copy from %s to %s", from.CStr(),
              to.CStr());
 }
 
@@ -205,15 +205,14 @@ bool KeptUntouched(const Path& path) { return UntouchedFiles().count(path.Text()
 void KeepDamagedFile(const Path& path) {
     Path movedTo;
     if (platform::MoveAsideDamaged(path, &movedTo)) {
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "LoadSessionData | %s could not be loaded; kept as %s",
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s could not be loaded; kept as %s",
                  path.CStr(), movedTo.CStr());
         PostAlert("Session data could not be loaded (decompress error): " + path.Text() +
                       " (the damaged file was kept as " + movedTo.Text() + ")",
                   LOG_ERROR);
         return;
     }
-    LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__,
-             "LoadSessionData | %s could not be loaded and could not be moved aside (%s); it is kept as it is",
+    LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s could not be loaded and could not be moved aside (%s); it is kept as it is",
              path.CStr(), std::strerror(errno));
     UntouchedFiles().insert(path.Text());
     PostAlert("Session data could not be loaded (decompress error): " + path.Text(), LOG_ERROR);
@@ -221,7 +220,7 @@ void KeepDamagedFile(const Path& path) {
 
 void DeleteOrLog(const Path& path) {
     if (!platform::DeleteFile(path))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.CStr());
 }
 
 }  // namespace
@@ -301,8 +300,7 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
     output.resize(4 + static_cast<size_t>(packed));
 
     if (KeptUntouched(path)) {
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__,
-                 "SaveSessionData | %s could not be read and could not be moved aside; it is not overwritten",
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "SaveSessionData | %s could not be read and could not be moved aside; it is not overwritten",
                  path.CStr());
         PostAlert("Session data could not be saved (file error): " + path.Text(), LOG_ERROR);
         return false;
@@ -346,11 +344,11 @@ void LoadSessionData(const Path& folder, const std::string& sessionName, Session
     if (!platform::FileSize(path, &size)) return;  // missing: an empty history, silently
     std::vector<uint8_t> file;
     if (size > kMaxDataFile_bytes) {
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
                  static_cast<unsigned long long>(size));
     } else if (!platform::ReadWholeFile(path, &file)) {
         // There but unreadable: it must not be replaced by the next save either.
-        LogWrite(LOG_ERROR, LOG_SRC_SESSION, __LINE__, "LoadSessionData | could not read %s: %s", path.CStr(),
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | could not read %s: %s", path.CStr(),
                  std::strerror(errno));
         KeepDamagedFile(path);
         return;

@@ -57,7 +57,7 @@ int SessionStore::FindOrCreateSession(const std::string& requested) {
     for (size_t i = 0; i < sessions.size(); ++i)
         if (sessions[i].name == name) return static_cast<int>(i);
     if (!IsAcceptableSessionName(name)) {
-        LogWrite(LOG_WARN, LOG_SRC_SESSION, __LINE__, "FindOrCreateSession | refused session name \"%s\"",
+        LOGF(LOG_WARN, LOG_SRC_SESSION, "FindOrCreateSession | refused session name \"%s\"",
                  name.c_str());
         return -1;
     }

@@ -23,7 +23,7 @@ void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
         platform::FileInfo info;
         if (platform::GetFileInfo(Path(configured), &info) && info.isDirectory) return;
     }
-    LogWrite(LOG_DEBUG, LOG_SRC_MAIN, __LINE__, "Invalid session directory ... create new directory");
+    LOGF(LOG_DEBUG, LOG_SRC_MAIN, "Invalid session directory ... create new directory");
     std::vector<Path> candidates;
     if (settings.TabletMode) candidates.emplace_back(kTabletStorageFolder);
     const Path documents = platform::DocumentsFolder();
@@ -37,8 +37,7 @@ void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
             // used again at the next start where it exists: this run falls
             // back without changing the setting.
             settings.ConfiguredSessionDirectory = configured;
-            LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__,
-                     "ChooseStorageFolder | the storage folder %s is missing; %s is used for this run, the setting is kept",
+            LOGF(LOG_ERROR, LOG_SRC_MAIN, "ChooseStorageFolder | the storage folder %s is missing; %s is used for this run, the setting is kept",
                      configured.c_str(), candidate.CStr());
             PostAlert("The storage folder " + configured + " is not available. Media are saved in " + candidate.Text() +
                           " until the program is started again with the folder present.",
@@ -47,8 +46,7 @@ void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
         return;
     }
     if (!configured.empty())
-        LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__,
-                 "ChooseStorageFolder | the storage folder %s is missing and no other folder could be used",
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "ChooseStorageFolder | the storage folder %s is missing and no other folder could be used",
                  configured.c_str());
 }
 

@@ -1,15 +1,14 @@
 #include "Session/StorageMonitor.h"
 
-#include <pthread.h>
-
 #include <chrono>
 #include <vector>
 
 #include "Base/Clock.h"
+#include "Base/Thread.h"
 #include "Base/FileServices.h"
 #include "Base/Log.h"
 
-bool StorageMonitor::Start(const std::string& folder, bool tabletMode) {
+void StorageMonitor::Start(const std::string& folder, bool tabletMode) {
     Stop();
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -17,8 +16,7 @@ bool StorageMonitor::Start(const std::string& folder, bool tabletMode) {
         run_ = true;
     }
     tabletMode_ = tabletMode;
-    thread_ = std::thread([this] { Run(); });
-    return thread_.joinable();
+    thread_ = base::StartThread("orvex-storage", [this] { Run(); });
 }
 
 void StorageMonitor::Stop() {
@@ -65,16 +63,18 @@ void StorageMonitor::MeasureOnce() {
     std::vector<uint8_t> back;
     platform::ReadWholeFile(probe, &back);
     if (!platform::DeleteFile(probe))
-        LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "Platform_Linux - Could not delete %s", probe.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", probe.CStr());
 }
 
-void StorageMonitor::Run() {
-    pthread_setname_np(pthread_self(), "orvex-storage");
+// run_ is read under lock_, held through the std::unique_lock that the
+// condition variable needs; the analysis does not follow std::unique_lock.
+void StorageMonitor::Run() NO_THREAD_SAFETY_ANALYSIS {
     std::unique_lock<std::mutex> hold(lock_);
     while (run_) {
         hold.unlock();
         MeasureOnce();
         hold.lock();
-        wake_.wait_for(hold, std::chrono::milliseconds(interval_ms_), [this] { return !run_; });
+        wake_.wait_for(hold, std::chrono::milliseconds(interval_ms_),
+                       [this]() NO_THREAD_SAFETY_ANALYSIS { return !run_; });
     }
 }

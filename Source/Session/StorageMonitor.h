@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "Base/ThreadSafety.h"
+
 class StorageMonitor {
 public:
     // The free space is measured every `interval_ms` (once a second: a disk
@@ -25,8 +27,8 @@ public:
     StorageMonitor(const StorageMonitor&) = delete;
     StorageMonitor& operator=(const StorageMonitor&) = delete;
 
-    // UI thread. False when the thread could not be started.
-    bool Start(const std::string& folder, bool tabletMode);
+    // UI thread: starts the measuring thread ("orvex-storage").
+    void Start(const std::string& folder, bool tabletMode);
     // UI thread (shut-down): clears the run flag, wakes and joins the thread.
     void Stop();
     // UI thread: the folder to measure from the next round on.
@@ -35,8 +37,8 @@ public:
     // Free bytes available on the folder's file system; -1 while unknown.
     int64_t FreeBytes();
     // The free-space lock, for callers that act while holding it.
-    std::mutex& Lock() { return lock_; }
-    int64_t FreeBytes_locked() const { return freeBytes_; }
+    std::mutex& Lock() RETURN_CAPABILITY(lock_) { return lock_; }
+    int64_t FreeBytes_locked() const REQUIRES(lock_) { return freeBytes_; }
 
     // One measuring round (the thread runs it; tests call it directly).
     void MeasureOnce();
@@ -50,7 +52,7 @@ private:
     std::thread thread_;       // UI thread only
     std::mutex lock_;
     std::condition_variable wake_;
-    bool run_ = false;          // guarded by lock_
-    std::string folder_;        // guarded by lock_
-    int64_t freeBytes_ = -1;    // guarded by lock_
+    bool run_ GUARDED_BY(lock_) = false;
+    std::string folder_ GUARDED_BY(lock_);
+    int64_t freeBytes_ GUARDED_BY(lock_) = -1;
 };

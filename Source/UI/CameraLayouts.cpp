@@ -60,7 +60,7 @@ void DrawOverlap(AppState& app, float R, float T, float B) {
     const float fade = g_layout.fade;
     AV::CameraSlot* main = SlotAtPosition(app, 0);
     AV::CameraSlot* inset = SlotAtPosition(app, 1);
-    CameraView(app, main, ViewRect{0, T, R, B});
+    CameraView(app, main, ViewRect{0, T, R, B}, fade);
     const float a = SlotAspect(app, inset, B > 0 ? R / B : 1.0f);
     float w0 = 0, h0 = 0;
     OverlapFullSize(R, B, a, &w0, &h0);
@@ -74,7 +74,7 @@ void DrawOverlap(AppState& app, float R, float T, float B) {
     ImDrawList* list = ImGui::GetWindowDrawList();
     list->AddRectFilled(ImVec2(r.x - 2, r.y - 2), ImVec2(r.x + r.w + 2, r.y + r.h + 2),
                         ImGui::GetColorU32(ImGuiCol_WindowBg), 2.0f);
-    const ViewRect drawn = CameraView(app, inset, r);
+    const ViewRect drawn = CameraView(app, inset, r, fade);
     if (drawn.w > 0 && drawn.h > 0 && inset->currentPicture) {
         r.x = R - drawn.w - 2;
         r.y = T + B - drawn.h - 2;
@@ -115,13 +115,18 @@ void DrawSplit(AppState& app, bool stacked, float R, float T, float B) {
         app.settings.Split_Camera = float(int(parts.size1)) / length;
     }
     list->ChannelsSetCurrent(0);
+    // The bar lies over the edge of both parts: with the splitter shown each
+    // picture is fitted into its part less the half of the bar over it, so
+    // no picture content (the caption at a picture's top-left) hides under it.
     const float s1 = float(int(parts.size1));
+    const float under = (parts.splitter && length > 0) ? kSplitterThickness / 2 : 0.0f;
+    const float fade = g_layout.fade;
     if (stacked) {
-        CameraView(app, first, ViewRect{0, T, R, s1});
-        CameraView(app, second, ViewRect{0, T + s1, R, B - s1});
+        CameraView(app, first, ViewRect{0, T, R, s1 - under}, fade);
+        CameraView(app, second, ViewRect{0, T + s1 + under, R, B - s1 - under}, fade);
     } else {
-        CameraView(app, first, ViewRect{0, T, s1, B});
-        CameraView(app, second, ViewRect{s1, T, R - s1, B});
+        CameraView(app, first, ViewRect{0, T, s1 - under, B}, fade);
+        CameraView(app, second, ViewRect{s1 + under, T, R - s1 - under, B}, fade);
     }
     list->ChannelsMerge();
 }
@@ -149,7 +154,7 @@ void DrawCameraLayouts(AppState& app, float R, float T, float B) {
             } else {
                 shown = SlotAtPosition(app, 0);
             }
-            CameraView(app, shown, ViewRect{0, T, R, B});
+            CameraView(app, shown, ViewRect{0, T, R, B}, g_layout.fade);
             break;
         }
     }

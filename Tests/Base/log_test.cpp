@@ -67,15 +67,15 @@ TEST_F(Logger, FileNameAndLineFormatOnBothSinks) {
     EXPECT_EQ(std::string(LogFilePath()), LogsDir() + "/log-1.0.13.216-20240506090307.txt");
 
     ::testing::internal::CaptureStderr();
-    LogWrite(LOG_TRACE, LOG_SRC_MAIN, __LINE__, "never %d", 1);
-    LogWrite(LOG_DEBUG, LOG_SRC_MAIN, __LINE__, "value %d of %s", 42, "x");
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "Begin");
-    LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ServiceProc | slow");
-    LogWrite(LOG_ERROR, LOG_SRC_PLATFORM, __LINE__, "e");
-    LogWrite(LOG_FATAL, LOG_SRC_AV, __LINE__, "f");
+    LOGF(LOG_TRACE, LOG_SRC_MAIN, "never %d", 1);
+    LOGF(LOG_DEBUG, LOG_SRC_MAIN, "value %d of %s", 42, "x");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "Begin");
+    LOGF(LOG_WARN, LOG_SRC_CAMERA, "ServiceProc | slow");
+    LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "e");
+    LOGF(LOG_FATAL, LOG_SRC_AV, "f");
     const std::string err = ::testing::internal::GetCapturedStderr();
     LogCloseFile();
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "after close");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "after close");
 
     const std::vector<std::string> file = Lines(ReadText(LogsDir() + "/log-1.0.13.216-20240506090307.txt"));
     const std::vector<std::string> expected = {"DEBUG: value 42 of x", "INFO : Begin", "WARN : ServiceProc | slow",
@@ -175,7 +175,7 @@ TEST_F(Logger, UncreatableFolderLeavesStderrOnly) {
     EXPECT_FALSE(LogOpenFile(Path(notAFolder)));
     EXPECT_STREQ(LogFilePath(), "");
     ::testing::internal::CaptureStderr();
-    LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "still here");
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "still here");
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("INFO : still here\n"), std::string::npos);
 }
 
@@ -191,7 +191,7 @@ TEST_F(Logger, ConcurrentLinesStayWhole) {
             while (!go.load()) std::this_thread::yield();
             // a long payload makes interleaving likely without the lock
             const std::string payload(300, static_cast<char>('a' + t));
-            for (int i = 0; i < kLines; ++i) LogWrite(LOG_INFO, LOG_SRC_MAIN, __LINE__, "t%d n%d %s", t, i, payload.c_str());
+            for (int i = 0; i < kLines; ++i) LOGF(LOG_INFO, LOG_SRC_MAIN, "t%d n%d %s", t, i, payload.c_str());
         });
     }
     go = true;

@@ -102,7 +102,7 @@ TEST(SimService, CatalogueIsPlausible) {
     // Every settable index of group 0 has a default inside its own range or list.
     for (int i : {11, 22, 36, 37, 39, 40, 80, 81, 82, 83, 84, 86, 87, 88, 90, 91, 92, 93, 94, 95, 96, 97, 98, 99,
                   117, 118, 119, 123, 124, 125, 126, 133, 134, 141, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164,
-                  165, 167, 172, 175, 176, 179, 180, 181}) {
+                  165, 167, 172, 173, 174, 175, 176, 179, 180, 181}) {
         const camsim::ParamWords w = unit.Param(0, i);
         ASSERT_TRUE(w[2] != 0 || w[3] != 0 || w[6] != 0) << i;
         ASSERT_NE(w[5], 0) << i;

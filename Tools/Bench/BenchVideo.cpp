@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "CameraSim/Unit.h"
 #include "CameraSim/VideoEncoder.h"
 #include "CameraSim/VideoServer.h"
@@ -162,7 +163,6 @@ double MeasureTwoStreams(const std::string& address, double seconds, int* pictur
     std::atomic<bool> ready[2] = {false, false};
     std::atomic<bool> go{false}, stop{false};
     auto worker = [&](int channel) {
-        pthread_setname_np(pthread_self(), channel == 0 ? "bench-video0" : "bench-video1");
         AV::Stream stream;
         bool open = stream.Open("tcp://" + address + ":" + std::to_string(8012 + channel), BenchOptions());
         ready[channel] = true;
@@ -175,7 +175,8 @@ double MeasureTwoStreams(const std::string& address, double seconds, int* pictur
         }
         cpuUs += ThreadCpuUs() - cpu0;
     };
-    std::thread a(worker, 0), b(worker, 1);
+    std::thread a = base::StartThread("bench-video0", [&worker] { worker(0); });
+    std::thread b = base::StartThread("bench-video1", [&worker] { worker(1); });
     while (!ready[0] || !ready[1]) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     int64_t start = camsim::MonotonicUs();
     go = true;

@@ -158,11 +158,15 @@ void Unit::FillCatalogue_locked() {
         set(g, 167, List({0, 1, 2}, 0));
 
         // ---- guides ----
-        set(g, 172, Range(0, 0x1FF, 0));
+        // Flags: every mode bit up to the numbers (0x400); positions in
+        // half-sizes from the picture's centre (-1 .. 1 shown).
+        set(g, 172, Range(0, 0x7FF, 0));
+        set(g, 173, Range(0, 6, 2));
+        set(g, 174, Range(0, 1000, 80, 1, 1000));
         set(g, 175, Range(1, 8, 2));
         set(g, 176, Range(0, 1000, 100, 1, 1000));
-        set(g, 179, Range(-1640, 1640, 0));
-        set(g, 180, Range(-1232, 1232, 0));
+        set(g, 179, Range(-1640, 1640, 0, 1, 1640));
+        set(g, 180, Range(-1232, 1232, 0, 1, 1232));
         set(g, 181, Range(INT32_MIN, INT32_MAX, static_cast<int32_t>(0xC000FF00u)));  // opacity 0xC0, green
 
         // ---- messages 0..4 ----

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "Base/Thread.h"
 #include "CameraSim/TcpServer.h"
 #include "Video/Camera/Mdns.h"
 
@@ -49,7 +50,7 @@ bool MdnsResponder::Start(Unit& unit) {
     }
     fd_ = fd;
     stopping_ = false;
-    thread_ = std::thread([this] { Loop(); });
+    thread_ = base::StartThread("sim-mdns", [this] { Loop(); });
     return true;
 }
 
@@ -61,7 +62,6 @@ void MdnsResponder::Stop() {
 }
 
 void MdnsResponder::Loop() {
-    NameThisThread("sim-mdns");
     uint8_t buffer[1500];
     std::vector<std::string> names;
     while (!stopping_) {

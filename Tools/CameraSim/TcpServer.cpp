@@ -7,15 +7,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace camsim {
+#include "Base/Thread.h"
 
-void NameThisThread(const std::string& name) {
-    pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
-}
+namespace camsim {
 
 bool SendAllFd(int fd, const void* data, size_t length) {
     const auto* p = static_cast<const uint8_t*>(data);
@@ -62,12 +59,11 @@ bool TcpServer::Start(const std::string& address, int port, const std::string& t
         return false;
     }
     listenFd_ = fd;
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    acceptThread_ = base::StartThread(threadName_.c_str(), [this] { AcceptLoop(); });
     return true;
 }
 
 void TcpServer::AcceptLoop() {
-    NameThisThread(threadName_);
     while (!stopping_) {
         pollfd pfd{listenFd_, POLLIN, 0};
         int r = poll(&pfd, 1, 100);
@@ -87,8 +83,7 @@ void TcpServer::AcceptLoop() {
         connections_.emplace_back();
         Connection& c = connections_.back();
         c.fd = fd;
-        c.thread = std::thread([this, &c, peerText] {
-            NameThisThread(threadName_ + "-c");
+        c.thread = base::StartThread((threadName_ + "-c").c_str(), [this, &c, peerText] {
             handler_(c.fd, peerText);
             // The descriptor is closed when the thread is reaped; shut it down
             // now so the peer sees the end of the connection at once.

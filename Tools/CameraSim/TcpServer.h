@@ -54,6 +54,5 @@ private:
 // Blocking helpers for handlers: false on error or EOF.
 bool SendAllFd(int fd, const void* data, size_t length);
 bool RecvAllFd(int fd, void* data, size_t length);
-void NameThisThread(const std::string& name);
 
 }  // namespace camsim

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "Base/Thread.h"
 #include "CameraSim/Servers.h"
 #include "CameraSim/TcpServer.h"
 
@@ -110,8 +111,7 @@ private:
         std::lock_guard<std::mutex> lock(restartLock_);
         if (stopping_) return;
         if (restartThread_.joinable()) restartThread_.join();  // the previous restart has finished
-        restartThread_ = std::thread([this, newVersion] {
-            NameThisThread("sim-fw-restart");
+        restartThread_ = base::StartThread("sim-fw-restart", [this, newVersion] {
             std::unique_lock<std::mutex> wait(restartLock_);
             if (restartWake_.wait_for(wait, std::chrono::milliseconds(kRestartDelayMs), [this] { return stopping_; }))
                 return;

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "Base/Thread.h"
 #include "CameraSim/Servers.h"
 #include "CameraSim/TcpServer.h"
 #include "CameraSim/VideoEncoder.h"
@@ -79,7 +80,7 @@ public:
 
     void Start() {
         stopping_ = false;
-        thread_ = std::thread([this] { Run(); });
+        thread_ = base::StartThread(("video-enc-" + std::to_string(channel_)).c_str(), [this] { Run(); });
     }
     void Stop() {
         {
@@ -128,7 +129,6 @@ bool VideoChannel::WaitForClients() {
 }
 
 void VideoChannel::Run() {
-    NameThisThread("video-enc-" + std::to_string(channel_));
     if (unit_.Opts().replayS > 0)
         RunReplay();
     else

@@ -128,9 +128,10 @@ void StorageCheck(AppState& app) {
 
 // ---- RunFrame ------------------------------------------------------------------------
 
-void RunFrame(AppState& app) {
-    SDL_Window* window = static_cast<SDL_Window*>(app.window);
-    // 1-2: pacing and frame time.
+namespace {
+
+// Steps 1-2: sleeps or yields once, then returns the clamped frame time.
+int64_t PaceFrame() {
     const int64_t before = MonotonicUs();
     if (g_clock.frameStart_us == 0) g_clock.frameStart_us = before;
     const int64_t sleep_us = PacingSleep_us(before - g_clock.frameStart_us);
@@ -142,58 +143,110 @@ void RunFrame(AppState& app) {
     const int64_t now = MonotonicUs();
     const int64_t dt_us = ClampFrameTime_us(now - g_clock.frameStart_us);
     g_clock.frameStart_us = now;
+    return dt_us;
+}
+
+// The session clock and the run time advance by the frame time; the frame
+// time in seconds (through float, as the clocks keep it) is returned.
+double AdvanceClocks(AppState& app, int64_t dt_us) {
     app.sessionElapsed_us += dt_us;
     app.RunSeconds += double(float(double(dt_us) / 1000000.0));
-    const double dtSeconds = double(float(double(dt_us) / 1000000.0));
+    return double(float(double(dt_us) / 1000000.0));
+}
 
-    if (Hooks().saveQueuedSnapshots) Hooks().saveQueuedSnapshots(app);  // 3
-    BindCameras(app);                                                     // 4
-    AssignViewPositions(app);                                             // 5
-    if (app.activeSlots.size() == 1 && app.settings.LayoutStyle != LayoutKind::SingleCamera) {  // 6
+// Step 3.
+void SaveQueuedSnapshots(AppState& app) {
+    if (Hooks().saveQueuedSnapshots) Hooks().saveQueuedSnapshots(app);
+}
+
+// Step 6: one camera is always shown in the single layout.
+void KeepSingleLayoutForOneCamera(AppState& app) {
+    if (app.activeSlots.size() == 1 && app.settings.LayoutStyle != LayoutKind::SingleCamera) {
         app.settings.LayoutStyle = LayoutKind::SingleCamera;
         SaveSettings(app.settings, app.dataFolder);
     }
-    AV::UpdateSlotSuspension(app.activeSlots.data(), int(app.activeSlots.size()),  // 7
+}
+
+// Step 7.
+void UpdateSuspension(AppState& app) {
+    AV::UpdateSlotSuspension(app.activeSlots.data(), int(app.activeSlots.size()),
                              app.settings.LayoutStyle == LayoutKind::SingleCamera,
                              (app.PanelFlags & PanelSettings) != 0);
-    for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);  // 8
-    if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);                 // 9
-    if (app.gc != nullptr) {                                                            // 10
+}
+
+// Steps 8 and 9.
+void UpdatePictures(AppState& app) {
+    for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);
+    if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);
+}
+
+// Step 10.
+void ClearRenderTarget(AppState& app) {
+    if (app.gc == nullptr) return;
+    std::lock_guard<std::mutex> guard(app.deviceLock);
+    app.gc->Clear(0, 0, 0, 1);
+}
+
+// Step 11: the render target follows the drawable size (not while minimized).
+void FollowDrawableSize(AppState& app, SDL_Window* window) {
+    if (app.windowMinimized) return;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    if (w == app.ClientWidth && h == app.ClientHeight) return;
+    app.ClientWidth = w;
+    app.ClientHeight = h;
+    if (app.gc != nullptr) {
         std::lock_guard<std::mutex> guard(app.deviceLock);
-        app.gc->Clear(0, 0, 0, 1);
+        app.gc->CreateRenderTarget(w, h);
     }
-    if (!app.windowMinimized) {  // 11
-        int w = 0, h = 0;
-        SDL_GL_GetDrawableSize(window, &w, &h);
-        if (w != app.ClientWidth || h != app.ClientHeight) {
-            app.ClientWidth = w;
-            app.ClientHeight = h;
-            if (app.gc != nullptr) {
-                std::lock_guard<std::mutex> guard(app.deviceLock);
-                app.gc->CreateRenderTarget(w, h);
-            }
-        }
-    }
-    if (app.popupLatchCounter == 0) app.popupLatch = false;  // 12
-    app.popupLatchCounter = 0;
-    RenderFrame(app);  // 13
-    if (app.gc != nullptr) {  // 14
-        std::lock_guard<std::mutex> guard(app.deviceLock);
-        ImDrawData* data = ImGui::GetDrawData();
-        if (data != nullptr && data->Valid && !app.windowMinimized) ImGui_ImplOpenGL3_RenderDrawData(data);
-        app.gc->Present();
-    }
-    input::TouchLatch(app.input);  // 15
-    ApplyWindowMode(window, app.settings, app.WindowModeRequest);  // 16
-    ApplyScaleChange(app);         // 17
-    g_clock.samplerAccumulator += dtSeconds;  // 18
+}
+
+// Step 14: the UI's draw data, then present.
+void PresentFrame(AppState& app) {
+    if (app.gc == nullptr) return;
+    std::lock_guard<std::mutex> guard(app.deviceLock);
+    ImDrawData* data = ImGui::GetDrawData();
+    if (data != nullptr && data->Valid && !app.windowMinimized) ImGui_ImplOpenGL3_RenderDrawData(data);
+    app.gc->Present();
+}
+
+// Step 18: the parameter sampler runs every 33 ms of frame time.
+void SampleParameters(AppState& app, double dtSeconds) {
+    g_clock.samplerAccumulator += dtSeconds;
     if (g_clock.samplerAccumulator >= 0) {
         g_clock.samplerAccumulator -= 0.033;
         if (Hooks().sampleParameters) Hooks().sampleParameters(app);
     }
-    StorageCheck(app);                     // 19
-    RecordWindowGeometry(window, app.settings);     // 20
-    if (input::PointerParkStep(app.input)) ImGui::GetIO().MousePos = ImVec2(0, 0);  // 21
+}
+
+// Step 21: two frames after a finger left, the UI pointer is parked at (0, 0).
+void ParkPointer(AppState& app) {
+    if (input::PointerParkStep(app.input)) ImGui::GetIO().MousePos = ImVec2(0, 0);
+}
+
+}  // namespace
+
+void RunFrame(AppState& app) {
+    SDL_Window* window = static_cast<SDL_Window*>(app.window);
+    const int64_t dt_us = PaceFrame();
+    const double dtSeconds = AdvanceClocks(app, dt_us);
+    SaveQueuedSnapshots(app);
+    BindCameras(app);
+    AssignViewPositions(app);
+    KeepSingleLayoutForOneCamera(app);
+    UpdateSuspension(app);
+    UpdatePictures(app);
+    ClearRenderTarget(app);
+    FollowDrawableSize(app, window);
+    RenderFrame(app);
+    PresentFrame(app);
+    input::TouchLatch(app.input);
+    ApplyWindowMode(window, app.settings, app.WindowModeRequest);
+    ApplyScaleChange(app);
+    SampleParameters(app, dtSeconds);
+    StorageCheck(app);
+    RecordWindowGeometry(window, app.settings);
+    ParkPointer(app);
 }
 
 }  // namespace gui

@@ -108,12 +108,12 @@ namespace {
 std::shared_ptr<TextureGL> LoadBlock(GC* gc, const uint8_t* block, size_t size, const char* what) {
     std::vector<uint8_t> png;
     if (!DecodeEmbeddedImage(block, size, &png)) {
-        LogWrite(LOG_ERROR, LOG_SRC_GRAPHICS, __LINE__, "LoadBuiltInImages | could not decompress the %s image", what);
+        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "LoadBuiltInImages | could not decompress the %s image", what);
         return nullptr;
     }
     std::shared_ptr<TextureGL> texture = gc->LoadTextureFromMemory(png.data(), png.size());
     if (!texture) {
-        LogWrite(LOG_ERROR, LOG_SRC_GRAPHICS, __LINE__, "LoadBuiltInImages | could not decode the %s image", what);
+        LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "LoadBuiltInImages | could not decode the %s image", what);
     }
     return texture;
 }
@@ -159,12 +159,12 @@ bool SetWindowIconFromBuiltIns(SDL_Window* window) {
     std::vector<uint8_t> rgba;
     int w = 0, h = 0;
     if (window == nullptr || !AppIconPixels(ProgramBlocks(), &rgba, &w, &h)) {
-        LogWrite(LOG_WARN, LOG_SRC_GRAPHICS, __LINE__, "SetWindowIconFromBuiltIns | no application icon");
+        LOGF(LOG_WARN, LOG_SRC_GRAPHICS, "SetWindowIconFromBuiltIns | no application icon");
         return false;
     }
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(rgba.data(), w, h, 32, w * 4, SDL_PIXELFORMAT_RGBA32);
     if (surface == nullptr) {
-        LogWrite(LOG_WARN, LOG_SRC_GRAPHICS, __LINE__, "SetWindowIconFromBuiltIns | %s", SDL_GetError());
+        LOGF(LOG_WARN, LOG_SRC_GRAPHICS, "SetWindowIconFromBuiltIns | %s", SDL_GetError());
         return false;
     }
     SDL_SetWindowIcon(window, surface);  // SDL copies the pixels

@@ -125,7 +125,7 @@ private:
     void WarnNumber(size_t lineNumber) {
         if (warnedNumber_) return;
         warnedNumber_ = true;
-        LogWrite(LOG_WARN, LOG_SRC_MAIN, __LINE__, "LoadObj | bad number on line %zu of %s, read as 0", lineNumber,
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "LoadObj | bad number on line %zu of %s, read as 0", lineNumber,
                  name_);
     }
 
@@ -139,7 +139,7 @@ private:
         for (size_t t = 1; t < tokens.size(); ++t) {
             uint64_t p = 0, n = 0;
             if (!ParseCorner(tokens[t], &p, &n) || p < 1 || p > positions_.size() || n < 1 || n > normals_.size()) {
-                LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__, "OBJ load failed - invalid face index");
+                LOGF(LOG_ERROR, LOG_SRC_MAIN, "OBJ load failed - invalid face index");
                 break;
             }
             if (part_.indices.size() >= kObjMaxIndices) {
@@ -152,14 +152,14 @@ private:
             ++added;
         }
         if (tooMany) {
-            LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__,
+            LOGF(LOG_ERROR, LOG_SRC_MAIN,
                      "OBJ load failed - %s has more than %zu vertices or %zu indices", name_, kObjMaxVertices,
                      kObjMaxIndices);
             TakeBack(firstIndex, firstVertex);
             return false;
         }
         if (added != 3) {
-            LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__, "OBJ load failed - incorrect face indices");
+            LOGF(LOG_ERROR, LOG_SRC_MAIN, "OBJ load failed - incorrect face indices");
             TakeBack(firstIndex, firstVertex);
             return false;
         }
@@ -223,7 +223,7 @@ bool LoadObj(const Path& path, ModelPart& part) {
     part.indices.clear();
     std::vector<uint8_t> bytes;
     if (!platform::ReadWholeFile(path, &bytes)) {
-        LogWrite(LOG_ERROR, LOG_SRC_MAIN, __LINE__, "OBJ load failed - could not read %s", path.CStr());
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "OBJ load failed - could not read %s", path.CStr());
         return false;
     }
     return LoadObjFromText(reinterpret_cast<const char*>(bytes.data()), bytes.size(), path.CStr(), part);

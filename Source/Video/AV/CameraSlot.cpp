@@ -1,12 +1,11 @@
 #include "Video/AV/CameraSlot.h"
 
-#include <pthread.h>
-
 #include <chrono>
 #include <cstdio>
 
 #include "Base/Alerts.h"
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "Video/Camera/Service.h"
 
 namespace AV {
@@ -29,10 +28,6 @@ void CameraSlot::SetFlags(uint32_t set, uint32_t clear) {
 }
 
 void ProcessStream(CameraSlot* slot) {
-    char name[16];
-    snprintf(name, sizeof name, "video%d.%d", slot->cameraIndex % 100, slot->channel & 1);
-    pthread_setname_np(pthread_self(), name);
-
     const int channel = slot->channel == 1 ? 1 : 0;
     const int port = kVideoPorts[channel];
     for (;;) {
@@ -56,7 +51,7 @@ void ProcessStream(CameraSlot* slot) {
             if (!host.empty()) {
                 char address[300];
                 snprintf(address, sizeof address, "tcp://%s:%d", host.c_str(), port);
-                LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "ProcessStream | connecting to %s", address);
+                LOGF(LOG_TRACE, LOG_SRC_AV, "ProcessStream | connecting to %s", address);
                 Stream::Options options;
                 {
                     std::lock_guard<std::mutex> guard(slot->lock);
@@ -67,7 +62,7 @@ void ProcessStream(CameraSlot* slot) {
                     slot->streamAddress = address;
                     break;
                 }
-                LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "ProcessStream | failed to connect");
+                LOGF(LOG_TRACE, LOG_SRC_AV, "ProcessStream | failed to connect");
             }
             SleepMs(100);
         }
@@ -91,26 +86,22 @@ void ProcessStream(CameraSlot* slot) {
         if (closedByItself && wasRecording) PostAlert(kConnectionLostAlert);
         slot->stream.Close();
     }
-    LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stopping video thread[%d] %s", slot->cameraIndex,
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stopping video thread[%d] %s", slot->cameraIndex,
              channel == 1 ? "(satellite)" : " ");
     slot->SetFlags(0, kSlotStreaming | kSlotRecording);
     slot->stream.Close();
 }
 
-bool StartSlot(CameraSlot* slot, const Stream::Options& options) {
+void StartSlot(CameraSlot* slot, const Stream::Options& options) {
     if (slot->thread.joinable()) slot->thread.join();  // a thread that ended by itself
     {
         std::lock_guard<std::mutex> guard(slot->lock);
         slot->flags = (slot->flags | kSlotRun) & ~kSlotStreaming;
         slot->streamOptions = options;
     }
-    try {
-        slot->thread = std::thread(ProcessStream, slot);
-    } catch (const std::system_error&) {
-        slot->SetFlags(0, kSlotRun);
-        return false;
-    }
-    return true;
+    char name[16];
+    snprintf(name, sizeof name, "video%d.%d", slot->cameraIndex % 100, slot->channel & 1);
+    slot->thread = base::StartThread(name, [slot] { ProcessStream(slot); });
 }
 
 void StopSlot(CameraSlot* slot) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "Base/ThreadSafety.h"
 #include "Video/AV/LatencyProbe.h"
 #include "Video/AV/Stream.h"
 
@@ -43,12 +44,12 @@ struct CameraSlot {
     std::thread thread;  // UI thread only
 
     // Guarded by the slot lock.
-    uint32_t flags = 0;
-    std::string streamAddress;  // "tcp://" address of the last good connection
-    Stream::Options streamOptions;
-    std::string recordingPath;
-    int64_t recordingStartTime = 0;     // cleared with the recording path
-    int64_t recordingSessionTime = 0;   // cleared with the recording path
+    uint32_t flags GUARDED_BY(lock) = 0;
+    std::string streamAddress GUARDED_BY(lock);  // "tcp://" address of the last good connection
+    Stream::Options streamOptions GUARDED_BY(lock);
+    std::string recordingPath GUARDED_BY(lock);
+    int64_t recordingStartTime GUARDED_BY(lock) = 0;    // cleared with the recording path
+    int64_t recordingSessionTime GUARDED_BY(lock) = 0;  // cleared with the recording path
 
     // UI thread.
     bool latencyProbeOn = false;
@@ -56,22 +57,25 @@ struct CameraSlot {
     bool recordEnabled = true;
     bool snapshotEnabled = true;
     int viewPosition = 0;  // 0: first (single) view, 1: second view
-    int cameraIndex = 0;   // index of the unit in picam::ServiceList
-    int channel = 0;       // 0 PRIMARY, 1 SATELLITE
+
+    // Written by the UI thread only while no video thread runs (before
+    // StartSlot); the video thread reads them.
+    int cameraIndex = 0;  // index of the unit in picam::ServiceList
+    int channel = 0;      // 0 PRIMARY, 1 SATELLITE
     std::shared_ptr<GL::VideoFrameGL> currentPicture;
 
     Stream stream;
 
-    uint32_t Flags();  // takes the slot lock
-    void SetFlags(uint32_t set, uint32_t clear);  // takes the slot lock
+    uint32_t Flags() EXCLUDES(lock);                              // takes the slot lock
+    void SetFlags(uint32_t set, uint32_t clear) EXCLUDES(lock);  // takes the slot lock
 };
 
 // The live thread procedure of a slot.
 void ProcessStream(CameraSlot* slot);
 
 // UI thread: set run, clear streaming, store the options and start
-// ProcessStream. False when the thread could not be started.
-bool StartSlot(CameraSlot* slot, const Stream::Options& options);
+// ProcessStream on a thread named after the slot's unit and channel.
+void StartSlot(CameraSlot* slot, const Stream::Options& options);
 // UI thread (shutdown): clear run, join the thread, close the stream and drop
 // the current picture.
 void StopSlot(CameraSlot* slot);

@@ -1,11 +1,11 @@
 #include "Video/AV/MediaPlayer.h"
 
-#include <pthread.h>
 #include <stb_image.h>
 
 #include <cstring>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 
 namespace AV {
 
@@ -14,7 +14,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 void VideoThread(MediaPlayer* player, std::string path) {
-    pthread_setname_np(pthread_self(), "player-video");
     bool opened = player->stream.Open(path, player->streamOptions);
     {
         std::lock_guard<std::mutex> guard(player->lock);
@@ -33,7 +32,6 @@ void VideoThread(MediaPlayer* player, std::string path) {
 }
 
 void ImageLoader(MediaPlayer* player, std::string path) {
-    pthread_setname_np(pthread_self(), "player-image");
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
     std::shared_ptr<DecodedImage> image;
@@ -50,7 +48,7 @@ void ImageLoader(MediaPlayer* player, std::string path) {
         ++player->imageGeneration;
         player->status.clear();
     } else {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "ImageLoader | %s : %s", path.c_str(),
+        LOGF(LOG_ERROR, LOG_SRC_AV, "ImageLoader | %s : %s", path.c_str(),
                  stbi_failure_reason() ? stbi_failure_reason() : "unknown");
         player->status = "Failed to load image";
     }
@@ -94,7 +92,7 @@ void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, boo
         player->paused = play ? 0 : 1;
         player->playTime = 0;
         player->running = 1;
-        player->thread = std::thread(VideoThread, player, path);
+        player->thread = base::StartThread("player-video", [player, path] { VideoThread(player, path); });
         return;
     case MediaKind::Image:
         {
@@ -104,7 +102,7 @@ void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, boo
         player->panU = 0.5f;
         player->panV = 0.5f;
         player->zoom = 0;
-        player->thread = std::thread(ImageLoader, player, path);
+        player->thread = base::StartThread("player-image", [player, path] { ImageLoader(player, path); });
         return;
     case MediaKind::Other:
         break;

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "Base/ThreadSafety.h"
 #include "Video/AV/Stream.h"
 
 namespace GL {
@@ -42,10 +43,10 @@ struct MediaPlayer {
     std::mutex lock;     // the player lock
 
     // Guarded by the player lock.
-    std::string filePath;
-    std::string status;  // shown over the view; empty when all is well
-    std::shared_ptr<DecodedImage> image;  // handed to the UI; it resets it once uploaded
-    uint64_t imageGeneration = 0;         // bumped for every loaded image
+    std::string filePath GUARDED_BY(lock);
+    std::string status GUARDED_BY(lock);  // shown over the view; empty when all is well
+    std::shared_ptr<DecodedImage> image GUARDED_BY(lock);  // handed to the UI; it resets it once uploaded
+    uint64_t imageGeneration GUARDED_BY(lock) = 0;         // bumped for every loaded image
 
     std::atomic<uint8_t> running{0};
     std::atomic<uint8_t> paused{0};
@@ -62,7 +63,7 @@ struct MediaPlayer {
     float panU = 0.5f, panV = 0.5f;
     float zoom = 0;  // 0: fit to the view
 
-    std::string Status();  // copy under the player lock
+    std::string Status() EXCLUDES(lock);  // copy under the player lock
 };
 
 // Stops the player thread, then starts the video thread or the image loader

@@ -60,7 +60,7 @@ void RequestSnapshot(AV::CameraSlot& slot, int64_t sessionTimeUs, SnapshotSaveQu
             done.jpeg.assign(data, data + size);
             target->Push(std::move(done));
         } else {
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "RequestSnapshot | the %s camera sent no picture",
+            LOGF(LOG_ERROR, LOG_SRC_AV, "RequestSnapshot | the %s camera sent no picture",
                      request.group == 1 ? "SATELLITE" : "PRIMARY");
             PostAlert("The snapshot failed: the camera sent no picture.");
         }

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <vector>
 
+#include "Base/ThreadSafety.h"
+
 namespace AV {
 struct CameraSlot;
 }
@@ -32,16 +34,16 @@ struct CaptureRequest {
 // Pending snapshots: capture threads append, the UI thread drains.
 class SnapshotSaveQueue {
 public:
-    void Push(CaptureRequest request);
+    void Push(CaptureRequest request) EXCLUDES(lock_);
     // The snapshot-queue lock and the list it guards (SavePendingSnapshots
     // holds the lock while it saves and refreshes).
-    std::mutex& Lock() { return lock_; }
-    std::vector<CaptureRequest>& Items_locked() { return items_; }
-    size_t Size();
+    std::mutex& Lock() RETURN_CAPABILITY(lock_) { return lock_; }
+    std::vector<CaptureRequest>& Items_locked() REQUIRES(lock_) { return items_; }
+    size_t Size() EXCLUDES(lock_);
 
 private:
     std::mutex lock_;
-    std::vector<CaptureRequest> items_;  // guarded by lock_
+    std::vector<CaptureRequest> items_ GUARDED_BY(lock_);
 };
 
 // Builds a request for a streaming slot and starts its capture; a slot that

@@ -108,7 +108,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
             in.socket.handle = ConnectTcp(host, port, connect_us);
         }
         if (port <= 0 || !in.socket.IsOpen()) {
-            LogWrite(LOG_TRACE, LOG_SRC_AV, __LINE__, "Stream::Open | could not open %s on port %d", host.c_str(), port);
+            LOGF(LOG_TRACE, LOG_SRC_AV, "Stream::Open | could not open %s on port %d", host.c_str(), port);
             av_dict_free(&dict);
             return false;
         }
@@ -117,7 +117,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
         in.atUnitBoundary = true;
         in.demuxer = avformat_alloc_context();
         if (!in.demuxer) {
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avformat_alloc_context() failed");
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | avformat_alloc_context() failed");
             av_dict_free(&dict);
             FailOpen_locked();
             return false;
@@ -126,7 +126,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
         in.io = ioBuffer ? avio_alloc_context(ioBuffer, kIoBufferSize, 0, &in, IORead, nullptr, nullptr) : nullptr;
         if (!in.io) {
             av_free(ioBuffer);
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avio_alloc_context() failed");
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | avio_alloc_context() failed");
             av_dict_free(&dict);
             FailOpen_locked();
             return false;
@@ -149,11 +149,11 @@ bool Stream::Open(const std::string& address, const Options& options) {
             if (!entries.empty()) entries += ',';
             entries += std::string(e->key) + ":" + e->value;
         }
-        LogWrite(LOG_WARN, LOG_SRC_AV, __LINE__, "Stream::Open | avformat_open_input(invalid options) : %s", entries.c_str());
+        LOGF(LOG_WARN, LOG_SRC_AV, "Stream::Open | avformat_open_input(invalid options) : %s", entries.c_str());
         av_dict_free(&dict);
     }
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avformat_open_input(%s) : %s", rc, address.c_str(),
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] avformat_open_input(%s) : %s", rc, address.c_str(),
                  AvErrorText(rc).c_str());
         FailOpen_locked();
         return false;
@@ -162,7 +162,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
     in.demuxer->skip_estimate_duration_from_pts = 1;
     rc = avformat_find_stream_info(in.demuxer, nullptr);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avformat_find_stream_info : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] avformat_find_stream_info : %s", rc,
                  AvErrorText(rc).c_str());
         FailOpen_locked();
         return false;
@@ -170,7 +170,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
     const AVCodec* codec = nullptr;
     rc = av_find_best_stream(in.demuxer, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] av_find_best_stream : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] av_find_best_stream : %s", rc, AvErrorText(rc).c_str());
         FailOpen_locked();
         return false;
     }
@@ -178,7 +178,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
     in.codec = codec;
     in.decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!in.decoder) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | avcodec_alloc_context3 : NULL");
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | avcodec_alloc_context3 : NULL");
         FailOpen_locked();
         return false;
     }
@@ -191,7 +191,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
     }
     rc = avcodec_parameters_to_context(in.decoder, stream->codecpar);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avcodec_parameters_to_context : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] avcodec_parameters_to_context : %s", rc,
                  AvErrorText(rc).c_str());
         FailOpen_locked();
         return false;
@@ -215,12 +215,12 @@ bool Stream::Open(const std::string& address, const Options& options) {
             in.decoder->get_format = PickFormat;
             hardware_ = true;
         } else {
-            LogWrite(LOG_DEBUG, LOG_SRC_AV, __LINE__, "Stream::Open | no VAAPI render node answered, decoding in software");
+            LOGF(LOG_DEBUG, LOG_SRC_AV, "Stream::Open | no VAAPI render node answered, decoding in software");
         }
     }
     rc = avcodec_open2(in.decoder, codec, nullptr);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Open | [%d] avcodec_open2 : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] avcodec_open2 : %s", rc, AvErrorText(rc).c_str());
         FailOpen_locked();
         return false;
     }
@@ -272,7 +272,7 @@ int Stream::ReadFrame_locked(AVPacket* packet) {
         int used = av_parser_parse2(in.parser, in.decoder, &data, &size, in.packetBuffer, length, AV_NOPTS_VALUE,
                                     AV_NOPTS_VALUE, 0);
         if (used < 0) {
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "ReadFrame | av_parser_parse2 [%d] %s", used, AvErrorText(used).c_str());
+            LOGF(LOG_ERROR, LOG_SRC_AV, "ReadFrame | av_parser_parse2 [%d] %s", used, AvErrorText(used).c_str());
             return -1;
         }
     } else {
@@ -310,7 +310,7 @@ int Stream::Process() {
         } else {
             result = av_read_frame(input_->demuxer, packet);
             if (result < 0 && result != AVERROR_EOF)
-                LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] av_read_frame : %s", result,
+                LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] av_read_frame : %s", result,
                          AvErrorText(result).c_str());
         }
         // An empty packet would tell the decoder to drain; there is nothing to decode.
@@ -353,13 +353,13 @@ int Stream::DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& sl
     if (!in.decoder) return AVERROR(ENOTCONN);
     int rc = avcodec_send_packet(in.decoder, packet);
     if (rc < 0 && rc != AVERROR_EOF && !(packet == nullptr && rc == AVERROR(EAGAIN))) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] avcodec_send_packet : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] avcodec_send_packet : %s", rc, AvErrorText(rc).c_str());
         return rc;
     }
     rc = avcodec_receive_frame(in.decoder, slot->frame);
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return 0;
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] avcodec_receive_frame : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] avcodec_receive_frame : %s", rc,
                  AvErrorText(rc).c_str());
         return 0;
     }
@@ -446,7 +446,7 @@ bool Stream::MakeUploadable_locked(Frame* slot) {
         }
     }
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Process | [%d] picture format %d not convertible : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] picture format %d not convertible : %s", rc,
                  f->format, AvErrorText(rc).c_str());
         av_frame_free(&converted);
         return false;

@@ -72,10 +72,6 @@ public:
         // Ask for hardware decoding (VAAPI). Without a render node that
         // answers, decoding falls back to software; that is not an error.
         bool hardware = false;
-        // The process-wide device lock. Decoding never touches GL, so the
-        // stream does not take it; it travels with the options for the
-        // renderer's upload.
-        std::mutex* deviceLock = nullptr;
 
         static Options LiveCamera();  // 2 s connect, 3 s receive, probe size 64
         static Options MediaFile();   // all -1

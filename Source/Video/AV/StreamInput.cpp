@@ -19,13 +19,13 @@ int IOReadPacket(StreamInput* input, uint8_t* destination, int capacity, uint8_t
     if (got == 0) {
         // The socket layer also answers 0 for an empty non-blocking read; the
         // video socket is always blocking, so 0 means the camera closed.
-        LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "AV::IOReadPacket | connection closed");
+        LOGF(LOG_INFO, LOG_SRC_AV, "AV::IOReadPacket | connection closed");
         input->CloseSocket_locked();
         return -1;
     }
     if (got != 8) {
         int code = LastSocketError();
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "AV::IOReadPacket | read header error: %s",
+        LOGF(LOG_ERROR, LOG_SRC_AV, "AV::IOReadPacket | read header error: %s",
                  SocketErrorText(code).c_str());
         input->CloseSocket_locked();
         return -1;
@@ -37,7 +37,7 @@ int IOReadPacket(StreamInput* input, uint8_t* destination, int capacity, uint8_t
         dataSize = static_cast<int32_t>(length);
     }
     if (dataSize <= 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "AV::IOReadPacket | dataSize=%d / header=[%d,%d,%d,%d,%d,%d,%d,%d]",
+        LOGF(LOG_ERROR, LOG_SRC_AV, "AV::IOReadPacket | dataSize=%d / header=[%d,%d,%d,%d,%d,%d,%d,%d]",
                  dataSize, header[0], header[1], header[2], header[3], header[4], header[5], header[6], header[7]);
         return -1;
     }
@@ -46,7 +46,7 @@ int IOReadPacket(StreamInput* input, uint8_t* destination, int capacity, uint8_t
         // payload is still on the wire, so the connection cannot be resumed:
         // close it; the video thread reconnects and the camera starts again
         // at a key frame.
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__,
+        LOGF(LOG_ERROR, LOG_SRC_AV,
                  "AV::IOReadPacket | dataSize=%d / header=[%d,%d,%d,%d,%d,%d,%d,%d] does not fit in %d bytes",
                  dataSize, header[0], header[1], header[2], header[3], header[4], header[5], header[6], header[7],
                  capacity);
@@ -59,12 +59,12 @@ int IOReadPacket(StreamInput* input, uint8_t* destination, int capacity, uint8_t
         return dataSize;
     }
     if (got == 0) {
-        LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "AV::IOReadPacket | connection closed(2)");
+        LOGF(LOG_INFO, LOG_SRC_AV, "AV::IOReadPacket | connection closed(2)");
         input->CloseSocket_locked();
         return 0;
     }
     int code = LastSocketError();
-    LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "AV::IOReadPacket | read packet error: %s", SocketErrorText(code).c_str());
+    LOGF(LOG_ERROR, LOG_SRC_AV, "AV::IOReadPacket | read packet error: %s", SocketErrorText(code).c_str());
     input->CloseSocket_locked();
     return got < 0 ? got : -1;
 }

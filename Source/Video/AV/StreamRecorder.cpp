@@ -54,7 +54,7 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     int rc = avformat_alloc_output_context2(&r.output, nullptr, nullptr, path.c_str());
     if (rc < 0 || !r.output) {
         if (rc >= 0) rc = AVERROR_UNKNOWN;
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avformat_alloc_output_context2 : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avformat_alloc_output_context2 : %s", rc,
                  AvErrorText(rc).c_str());
         StopRecording_locked();
         return false;
@@ -63,14 +63,14 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
 
     r.outputStream = avformat_new_stream(r.output, input_->codec);
     if (!r.outputStream) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | avformat_new_stream : NULL");
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | avformat_new_stream : NULL");
         StopRecording_locked();
         return false;
     }
     r.outputStream->time_base = input_->videoStream->time_base;
     rc = avcodec_parameters_copy(r.outputStream->codecpar, input_->videoStream->codecpar);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avcodec_parameters_copy : %s", rc,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avcodec_parameters_copy : %s", rc,
                  AvErrorText(rc).c_str());
         StopRecording_locked();
         return false;
@@ -79,12 +79,12 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     r.outputStream->codecpar->codec_tag = 0;
     rc = avio_open(&r.output->pb, path.c_str(), AVIO_FLAG_READ_WRITE);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StartRecording | [%d] avio_open : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avio_open : %s", rc, AvErrorText(rc).c_str());
         r.path.clear();  // nothing was created
         StopRecording_locked();
         return false;
     }
-    LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stream::StartRecording | recording to %s", path.c_str());
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StartRecording | recording to %s", path.c_str());
     return true;
 }
 
@@ -111,7 +111,7 @@ bool Stream::FlushRecording_locked(int64_t now_ns) {
 void Stream::FailRecording_locked(const char* call, int rc) {
     Recorder& r = *recorder_;
     const std::string reason = AvErrorText(rc);
-    LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::WritePacket | [%d] %s : %s (%s)", rc, call, reason.c_str(),
+    LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::WritePacket | [%d] %s : %s (%s)", rc, call, reason.c_str(),
              r.path.c_str());
     PostAlert("Recording stopped: the file could not be written (" + reason + "). What was recorded before is kept: " +
                   r.path,
@@ -125,7 +125,7 @@ void Stream::FailRecording_locked(const char* call, int rc) {
     r.output = nullptr;
     r.outputStream = nullptr;
     r.headerWritten = false;
-    LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stream::StopRecording | %s stopped after a write error, %lld packets, %.1f s",
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s stopped after a write error, %lld packets, %.1f s",
              r.path.c_str(), static_cast<long long>(written), r.recordedSeconds);
     r.path.clear();
     lastRecordingPackets_ = written;
@@ -151,7 +151,7 @@ void Stream::WritePacket(AVPacket* packet) {
             av_dict_free(&options);
             if (rc < 0) {
                 if (!r.headerFailureLogged)
-                    LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::WritePacket | [%d] avformat_write_header : %s (%s)",
+                    LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::WritePacket | [%d] avformat_write_header : %s (%s)",
                              rc, AvErrorText(rc).c_str(), r.path.c_str());
                 r.headerFailureLogged = true;
                 return;
@@ -217,12 +217,12 @@ int64_t Stream::StopRecording_locked() {
     if (r.packetCount > 0 && r.headerWritten) {
         const int rc = av_write_trailer(r.output);
         if (rc < 0)
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StopRecording | [%d] av_write_trailer : %s (%s)", rc,
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | [%d] av_write_trailer : %s (%s)", rc,
                      AvErrorText(rc).c_str(), r.path.c_str());
     }
     const int closed = avio_closep(&r.output->pb);
     if (closed < 0)
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StopRecording | [%d] avio_close : %s (%s)", closed,
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | [%d] avio_close : %s (%s)", closed,
                  AvErrorText(closed).c_str(), r.path.c_str());
     avformat_free_context(r.output);
     r.output = nullptr;
@@ -233,13 +233,13 @@ int64_t Stream::StopRecording_locked() {
             // Stopped before its first key frame: the file holds nothing a
             // player could open, so it does not stay behind.
             if (std::remove(r.path.c_str()) == 0)
-                LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stream::StopRecording | %s stopped before its first key frame, removed",
+                LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s stopped before its first key frame, removed",
                          r.path.c_str());
             else
-                LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::StopRecording | could not remove the empty %s",
+                LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | could not remove the empty %s",
                          r.path.c_str());
         } else {
-            LogWrite(LOG_INFO, LOG_SRC_AV, __LINE__, "Stream::StopRecording | %s finished, %lld packets, %.1f s",
+            LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s finished, %lld packets, %.1f s",
                      r.path.c_str(), static_cast<long long>(written), r.recordedSeconds);
         }
     }

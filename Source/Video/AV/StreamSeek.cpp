@@ -24,7 +24,7 @@ void Stream::Seek(double seconds) {
     int64_t target = av_rescale_q(target_us, micro, in.videoStream->time_base);
     int rc = av_seek_frame(in.demuxer, in.videoStream->index, target, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {
-        LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Seek | [%d] av_seek_frame : %s", rc, AvErrorText(rc).c_str());
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Seek | [%d] av_seek_frame : %s", rc, AvErrorText(rc).c_str());
         return;
     }
     avcodec_flush_buffers(in.decoder);
@@ -47,7 +47,7 @@ void Stream::Seek(double seconds) {
         }
         rc = av_read_frame(in.demuxer, packet);
         if (rc < 0) {
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Seek | [%d] av_read_frame : %s", rc, AvErrorText(rc).c_str());
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Seek | [%d] av_read_frame : %s", rc, AvErrorText(rc).c_str());
             break;
         }
         if (packet->stream_index != in.videoStream->index) {
@@ -60,7 +60,7 @@ void Stream::Seek(double seconds) {
         rc = avcodec_receive_frame(in.decoder, slot->frame);
         if (rc == AVERROR_EOF) break;
         if (rc < 0 && rc != AVERROR(EAGAIN)) {
-            LogWrite(LOG_ERROR, LOG_SRC_AV, __LINE__, "Stream::Seek | [%d] avcodec_receive_frame : %s", rc,
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Seek | [%d] avcodec_receive_frame : %s", rc,
                      AvErrorText(rc).c_str());
             break;
         }

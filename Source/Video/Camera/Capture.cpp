@@ -1,12 +1,11 @@
 #include "Video/Camera/Capture.h"
 
-#include <pthread.h>
 #include <time.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"
 
@@ -17,13 +16,6 @@ struct CaptureJob {
     int port = 0;
     CaptureCallback callback;
 };
-
-void* CaptureThreadMain(void* arg) {
-    std::unique_ptr<CaptureJob> job(static_cast<CaptureJob*>(arg));
-    pthread_setname_np(pthread_self(), "orvex-capture");
-    ProcessCapture(job->host, job->port, job->callback);
-    return nullptr;
-}
 
 void SleepOneMs() {
     const timespec ts{0, 1000000};
@@ -38,41 +30,27 @@ void StartCapture(picam::Service& service, int group, CaptureCallback callback) 
         callback(nullptr, 0);
         return;
     }
-    auto job = std::make_unique<CaptureJob>();
+    auto job = std::make_shared<CaptureJob>();
     job->host = host;
     job->port = kCapturePortBase + group;
     job->callback = std::move(callback);
-
-    pthread_attr_t attr;
-    pthread_t thread;
-    int rc = pthread_attr_init(&attr);
-    if (rc == 0) {
-        pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-        rc = pthread_create(&thread, &attr, CaptureThreadMain, job.get());
-        pthread_attr_destroy(&attr);
-    }
-    if (rc != 0) {
-        // The program treats a thread that cannot start as fatal.
-        LogWrite(LOG_FATAL, LOG_SRC_CAMERA, __LINE__, "StartCapture | could not start the capture thread");
-        std::abort();
-    }
-    job.release();  // owned by the thread now
+    base::StartDetachedThread("orvex-capture", [job] { ProcessCapture(job->host, job->port, job->callback); });
 }
 
 void ProcessCapture(const std::string& host, int port, const CaptureCallback& callback) {
-    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | connecting to %s:%u", host.c_str(),
+    LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | connecting to %s:%u", host.c_str(),
              static_cast<unsigned>(port));
     TcpSocket socket(ConnectTcp(host, port, kCaptureTimeout_us));
     if (!socket.IsOpen()) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | failed to connect: %s",
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ProcessCapture | failed to connect: %s",
                  SocketErrorText(LastSocketError()).c_str());
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received zero bytes");
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | capture received zero bytes");
         callback(nullptr, 0);
         return;
     }
-    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | connected, allocating data");
+    LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | connected, allocating data");
     std::vector<uint8_t> buffer(kCaptureBuffer_bytes);
-    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | waiting for JPEG data...");
+    LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | waiting for JPEG data...");
 
     size_t total = 0;
     bool tooLarge = false;
@@ -81,7 +59,7 @@ void ProcessCapture(const std::string& host, int port, const CaptureCallback& ca
                                          kCaptureTimeout_us);
         if (n <= 0) {
             if (n < 0)
-                LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | recv error %s",
+                LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ProcessCapture | recv error %s",
                          SocketErrorText(LastSocketError()).c_str());
             break;
         }
@@ -98,16 +76,16 @@ void ProcessCapture(const std::string& host, int port, const CaptureCallback& ca
     socket.Close();
 
     if (tooLarge) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | picture larger than %zu bytes, dropped",
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ProcessCapture | picture larger than %zu bytes, dropped",
                  kCaptureMax_bytes);
         total = 0;
     }
     if (total > 0) {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received - %d bytes",
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | capture received - %d bytes",
                  static_cast<int>(total));
         callback(buffer.data(), total);
     } else {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ProcessCapture | capture received zero bytes");
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ProcessCapture | capture received zero bytes");
         callback(nullptr, 0);
     }
 }

@@ -93,13 +93,13 @@ void LogVerdict(int code, uint32_t newVersion) {
         "Firmware update failed due to internal error",
     };
     if (code == kUpdateQueued) {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware updating to version %u on restart", newVersion);
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "Firmware updating to version %u on restart", newVersion);
     } else if (code == kUpdateNotNeeded) {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Firmware version is greater than %u", newVersion);
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "Firmware version is greater than %u", newVersion);
     } else if (code >= kUpdateCrcFailed && code <= kUpdateInternalError) {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "%s", kTexts[code - kUpdateCrcFailed]);
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "%s", kTexts[code - kUpdateCrcFailed]);
     } else {
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "Unknown error updating firmware");
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "Unknown error updating firmware");
     }
 }
 
@@ -137,12 +137,12 @@ bool ParseUpdate(std::vector<UpdateEntry>* entries) {
     Path path(kUpdateListName);
     uint64_t size = 0;
     if (!platform::FileSize(path, &size)) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ParseUpdate | no update.ini file found");
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ParseUpdate | no update.ini file found");
         return false;
     }
     std::vector<uint8_t> bytes;
     if (size > kMaxUpdateListBytes || !platform::ReadWholeFile(path, &bytes) || bytes.size() > kMaxUpdateListBytes) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ParseUpdate | update.ini could not be read");
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ParseUpdate | update.ini could not be read");
         return false;
     }
     return ParseUpdateText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries);
@@ -186,13 +186,13 @@ int UpdateService(picam::Service* service) {
     const std::string host = service->Host();
     TcpSocket socket(ConnectTcp(host, kUpdatePort, kConnectTimeoutUs));
     if (!socket.IsOpen()) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "UpdateService | failed to connect to server");
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "UpdateService | failed to connect to server");
         return kUpdateInternalError;
     }
 
     uint8_t word[4];
     if (socket.ReceiveAll(word, 4, kVersionTimeoutUs) != 4) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "UpdateService | failed to receive current version");
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "UpdateService | failed to receive current version");
         return kUpdateInternalError;  // the socket closes with its holder
     }
     const uint32_t current = picam::ReadBigEndian32(word);
@@ -200,25 +200,25 @@ int UpdateService(picam::Service* service) {
     size_t chosen = 0;
     const uint32_t best = ChooseUpdateTarget(entries, current, &chosen);
     if (best == 0) {
-        LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "UpdateService | firmware version exceeds client version (%u)",
+        LOGF(LOG_INFO, LOG_SRC_CAMERA, "UpdateService | firmware version exceeds client version (%u)",
                  current);
         return kUpdateNotNeeded;
     }
     if (best == current) {
-        LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "UpdateService | version already up to date (%u)", current);
+        LOGF(LOG_WARN, LOG_SRC_CAMERA, "UpdateService | version already up to date (%u)", current);
         return kUpdateNotNeeded;
     }
     const UpdateEntry& entry = entries[chosen];
 
     std::vector<uint8_t> package;
     if (!LoadPackage(entry.file, &package)) {
-        LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "UpdateService | failed to load update file '%s'",
+        LOGF(LOG_WARN, LOG_SRC_CAMERA, "UpdateService | failed to load update file '%s'",
                  entry.file.c_str());
         return kUpdateInternalError;
     }
     const uint32_t size = static_cast<uint32_t>(package.size());
     const uint32_t crc = FileCrc32(package);
-    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "UpdateFirmware | version=%u, size=%u, crc=%u", entry.version, size,
+    LOGF(LOG_TRACE, LOG_SRC_CAMERA, "UpdateFirmware | version=%u, size=%u, crc=%u", entry.version, size,
              crc);
 
     struct Header {
@@ -234,12 +234,12 @@ int UpdateService(picam::Service* service) {
     for (const Header& h : header) {
         WriteBigEndian(word, h.value);
         if (socket.SendAll(word, 4) != 4) {
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "%s", h.failure);
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "%s", h.failure);
             return kUpdateInternalError;
         }
     }
     if (size > 0 && socket.SendAll(package.data(), static_cast<int>(size)) != static_cast<int>(size)) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "UpdateService | failed to send file data");
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "UpdateService | failed to send file data");
         return kUpdateInternalError;
     }
 

@@ -1,7 +1,6 @@
 #include "Video/Camera/ScanLink.h"
 #include "Base/Clock.h"
 
-#include <pthread.h>
 #include <sys/ioctl.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 #include <thread>
 
 #include "Base/Log.h"
+#include "Base/ThreadSafety.h"
 #include "Video/Camera/ScanLinkProtocol.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"
@@ -112,8 +112,17 @@ void RequestPositions() {
     scanLinkTx.QueuePositionRequest_locked();
 }
 
+namespace {
+
+// Feed takes scanLinkLock itself around every frame it applies; the
+// analysis cannot follow a lock handed over by reference.
+ScanLinkRx::Result FeedReceived(ScanLinkRx& rx, const uint8_t* bytes, size_t length) NO_THREAD_SAFETY_ANALYSIS {
+    return rx.Feed(bytes, length, scanLinkState, scanLinkTx, scanLinkLock);
+}
+
+}  // namespace
+
 void ScanlinkProc(picam::Service* service) {
-    pthread_setname_np(pthread_self(), "ScanlinkProc");
     TcpSocket socket;
     ScanLinkRx rx;  // receive accumulator and sequence: this thread only
     uint8_t outgoing[kTransferBytes];
@@ -134,20 +143,20 @@ void ScanlinkProc(picam::Service* service) {
             }
             std::string host = service->Host();
             if (host.empty()) {
-                LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | no client session available");
+                LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | no client session available");
             } else {
-                LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connecting to %s:%d", host.c_str(),
+                LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | connecting to %s:%d", host.c_str(),
                          kScanLinkPort);
                 int handle = ConnectTcp(host, kScanLinkPort, kConnectTimeoutUs);
                 if (handle < 0) {
                     std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
-                    LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | could not connect (%s)",
+                    LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ScanlinkProc | could not connect (%s)",
                              text.c_str());
                 } else {
                     socket.handle = handle;
                     int nonBlocking = 1;
                     ioctl(handle, FIONBIO, &nonBlocking);
-                    LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | connected");
+                    LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ScanlinkProc | connected");
                     idleUs = 0;
                     // The peer counts from 0 on every connection; the time
                     // spent connecting is not idle time; the device's names,
@@ -180,22 +189,20 @@ void ScanlinkProc(picam::Service* service) {
         if (stepUs > kMaxStepUs) stepUs = kMaxStepUs;
         idleUs += stepUs;
         if (idleUs > kServerTimeoutUs) {
-            LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | server timeout");
+            LOGF(LOG_WARN, LOG_SRC_CAMERA, "ScanlinkProc | server timeout");
             socket.Close();
         }
 
         if (socket.IsOpen()) {
             int received = socket.ReceiveSome(incoming, sizeof incoming, 0);
             if (received > 0) {
-                ScanLinkRx::Result result =
-                    rx.Feed(incoming, static_cast<size_t>(received), scanLinkState, scanLinkTx, scanLinkLock);
+                ScanLinkRx::Result result = FeedReceived(rx, incoming, static_cast<size_t>(received));
                 if (result.frames > 0) idleUs = 0;
                 // A damaged frame is answered with a resynchronisation
                 // request; the log hears of it at most once a second.
                 rejectedFrames += result.rejected;
                 if (rejectedFrames > 0 && nowUs - lastRejectLogUs >= 1000000) {
-                    LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__,
-                             "ScanlinkProc | %lld corrupt frame(s) received, resynchronising",
+                    LOGF(LOG_WARN, LOG_SRC_CAMERA, "ScanlinkProc | %lld corrupt frame(s) received, resynchronising",
                              static_cast<long long>(rejectedFrames));
                     rejectedFrames = 0;
                     lastRejectLogUs = nowUs;
@@ -207,7 +214,7 @@ void ScanlinkProc(picam::Service* service) {
         if (taken > 0 && socket.IsOpen() &&
             socket.SendAll(outgoing, static_cast<int>(taken)) != static_cast<int>(taken)) {
             std::string text = SocketErrorText(LastSocketError()).substr(0, 255);
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | send error (%s)", text.c_str());
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ScanlinkProc | send error (%s)", text.c_str());
             socket.Close();
         }
 
@@ -220,5 +227,5 @@ void ScanlinkProc(picam::Service* service) {
         std::this_thread::sleep_for(std::chrono::milliseconds(socket.IsOpen() ? 8 : 300));
     }
     socket.Close();
-    LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ScanlinkProc | thread stopped");
+    LOGF(LOG_INFO, LOG_SRC_CAMERA, "ScanlinkProc | thread stopped");
 }

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 
+#include "Base/ThreadSafety.h"
+
 namespace picam {
 class Service;
 }
@@ -53,7 +55,7 @@ struct ScanLinkState {
 };
 
 extern std::mutex scanLinkLock;
-extern ScanLinkState scanLinkState;  // guarded by scanLinkLock
+extern ScanLinkState scanLinkState GUARDED_BY(scanLinkLock);
 
 // Shown value of a received fixed-point value (raw / divisor, or raw when the
 // divisor is 0).
@@ -74,22 +76,22 @@ std::string ScanLinkPositionText(const ScanLinkValue& value, int32_t units);
 // (dropped silently when the queue is full). The plain forms take
 // scanLinkLock themselves; the _locked forms are for callers that already
 // hold it (the UI reads the state and builds its requests under one hold).
-void SetUnits(int units);
-void SetUnits_locked(int units);
+void SetUnits(int units) EXCLUDES(scanLinkLock);
+void SetUnits_locked(int units) REQUIRES(scanLinkLock);
 // Sends [21 axis v] with v = trunc(position * the axis's divisor); the divisor
 // of an axis whose position never arrived is taken as 65,536.
-void SetAxisPosition(int axis, double position);
-void SetAxisPosition_locked(int axis, double position);
+void SetAxisPosition(int axis, double position) EXCLUDES(scanLinkLock);
+void SetAxisPosition_locked(int axis, double position) REQUIRES(scanLinkLock);
 // Sends [B1 00 item v] with v = trunc(counts * 65,536); 0 means automatic.
-void SetItemScale(int item, double counts);
-void SetItemScale_locked(int item, double counts);
-void SetAxisSource(int axis, int item);
-void SetAxisSource_locked(int axis, int item);
+void SetItemScale(int item, double counts) EXCLUDES(scanLinkLock);
+void SetItemScale_locked(int item, double counts) REQUIRES(scanLinkLock);
+void SetAxisSource(int axis, int item) EXCLUDES(scanLinkLock);
+void SetAxisSource_locked(int axis, int item) REQUIRES(scanLinkLock);
 // Device bytes, axis names, axis item ranges and axis sources.
-void RequestRefresh();
-void RequestRefresh_locked();
+void RequestRefresh() EXCLUDES(scanLinkLock);
+void RequestRefresh_locked() REQUIRES(scanLinkLock);
 // [20 00] [20 01]: positions of both axes (sent every 16 ms by ScanlinkProc).
-void RequestPositions();
+void RequestPositions() EXCLUDES(scanLinkLock);
 
 // Thread body, one per camera unit; follows `service->connected` and ends
 // when `service->running` clears.

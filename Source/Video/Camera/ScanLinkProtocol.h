@@ -112,4 +112,4 @@ private:
 };
 
 // The program's one sending side; guarded by scanLinkLock.
-extern ScanLinkTx scanLinkTx;
+extern ScanLinkTx scanLinkTx GUARDED_BY(scanLinkLock);

@@ -3,8 +3,8 @@
 //
 // Section index
 //   records        InitParamRecord, AcceptsValue, IsReadOnlyParam, version gate
-//   Service        construction, SetParam, SetMessageValue, ApplyParams
-//   wire           PackChanges, ParseReply
+//   Service        construction, SetParam_locked, SetMessageValue_locked, ApplyParams
+//   wire           PackChanges_locked, ParseReply_locked
 //   ServiceList    AcquireService, ServiceRef, counts
 //   ServiceProc    the connection thread
 #include "Video/Camera/Service.h"
@@ -115,17 +115,17 @@ void Service::SetHost(const std::string& address) {
     host = address;
 }
 
-void Service::SetParam(int group, int index, int32_t value) {
+void Service::SetParam_locked(int group, int index, int32_t value) {
     if (group < 0 || group >= kGroupCount || index < 0 || index >= kParamCount) return;
     if (IsReadOnlyParam(index)) return;
     ParamRecord& record = groups[group].params[index];
     if (IsNullParam(record)) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "picam::Service::SetParam(%d,%d)  attempted to set null param",
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "picam::Service::SetParam(%d,%d)  attempted to set null param",
                  group, index);
         return;
     }
     if (!AcceptsValue(record, value)) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "picam::Service::SetParam(%d,%d)  value %d out of range", group,
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "picam::Service::SetParam(%d,%d)  value %d out of range", group,
                  index, value);
         return;
     }
@@ -135,11 +135,11 @@ void Service::SetParam(int group, int index, int32_t value) {
     }
 }
 
-void Service::SetMessageValue(int group, int index, const char* text) {
+void Service::SetMessageValue_locked(int group, int index, const char* text) {
     if (group < 0 || group >= kGroupCount || index < 0 || index >= kMessageCount || !text) return;
     const size_t length = strnlen(text, kMessageSize);
     if (length >= static_cast<size_t>(kMessageSize)) {
-        LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "picam::Service::SetMessageValue(%d,%d,%s)  message too long",
+        LOGF(LOG_ERROR, LOG_SRC_CAMERA, "picam::Service::SetMessageValue(%d,%d,%s)  message too long",
                  group, index, std::string(text, strnlen(text, 4096)).c_str());
         return;
     }
@@ -168,13 +168,13 @@ void Service::ApplyParams(int group, ParamGroup* table) {
         if (IsReadOnlyParam(i))
             table->params[i] = groups[group].params[i];
         else
-            SetParam(group, i, table->params[i].value);
+            SetParam_locked(group, i, table->params[i].value);
     }
     for (int m = 0; m < kExchangedMessages; ++m) {
         table->messages[m][kMessageSize - 1] = 0;
-        if (table->messages[m][0] != 0) SetMessageValue(group, m, table->messages[m]);
+        if (table->messages[m][0] != 0) SetMessageValue_locked(group, m, table->messages[m]);
     }
-    PackChanges();
+    PackChanges_locked();
 }
 
 // ---- wire ---------------------------------------------------------------------
@@ -191,7 +191,7 @@ void Service::AppendRecord_locked(int group, int index, uint8_t kind, const void
     outLength += 4 + length;
 }
 
-void Service::PackChanges() {
+void Service::PackChanges_locked() {
     const bool writable = version.load() >= VersionGate();
     for (int g = 0; g < kGroupCount; ++g) {
         for (int m = 0; m < kExchangedMessages; ++m) {
@@ -228,7 +228,7 @@ void Service::PackChanges() {
 // parameter payload longer than the 220 bytes of a record, and a message
 // payload that runs past the end of the frame (that one ends the walk, as
 // nothing follows it). A trailing fragment shorter than a header is ignored.
-void Service::ParseReply(const uint8_t* bytes, size_t length) {
+void Service::ParseReply_locked(const uint8_t* bytes, size_t length) {
     size_t pos = 0;
     while (length - pos >= 4) {
         const int index = bytes[pos];
@@ -340,14 +340,14 @@ constexpr int64_t kFastTickMs = 50;
 // Marks every record for the first exchange of a connection: null records
 // and empty messages are read, described ones written back (subject to the
 // version gate). Caller holds tableLock.
-void MarkAll_locked(Service* s) {
+void MarkAll_locked(Service* s) REQUIRES(s->tableLock) {
     for (int g = 0; g < kGroupCount; ++g) {
         for (int i = 0; i < kExchangedParams; ++i)
             s->paramDirty[g][i] = IsNullParam(s->groups[g].params[i]) ? kDirtyRead : kDirtyWrite;
         for (int m = 0; m < kExchangedMessages; ++m)
             s->messageDirty[g][m] = s->groups[g].messages[m][0] ? kDirtyWrite : kDirtyRead;
     }
-    s->PackChanges();
+    s->PackChanges_locked();
 }
 
 // One connected session: returns when the socket has closed or running was
@@ -366,7 +366,7 @@ void RunConnection(Service* s, TcpSocket& socket, std::vector<uint8_t>& frame) {
 
         const int64_t tick = elapsedMs / kPollTickMs;
         if (tick - lastAnsweredTick > 2) {
-            LogWrite(LOG_WARN, LOG_SRC_CAMERA, __LINE__, "ServiceProc | connection timed out");
+            LOGF(LOG_WARN, LOG_SRC_CAMERA, "ServiceProc | connection timed out");
             socket.Close();
             break;
         }
@@ -376,14 +376,14 @@ void RunConnection(Service* s, TcpSocket& socket, std::vector<uint8_t>& frame) {
             for (int i : kPollParamsGroup0) s->paramDirty[0][i] |= kDirtyRead;
             for (int g = 0; g < kGroupCount; ++g)
                 for (int i : kPollParamsBothGroups) s->paramDirty[g][i] |= kDirtyRead;
-            s->PackChanges();
+            s->PackChanges_locked();
         }
         const int64_t fastTick = elapsedMs / kFastTickMs;
         if (fastTick > lastFastTick) {
             lastFastTick = fastTick;
             std::lock_guard<std::mutex> lock(s->tableLock);
             for (int g = 0; g < kGroupCount; ++g) s->paramDirty[g][kFastPollParam] |= kDirtyRead;
-            s->PackChanges();
+            s->PackChanges_locked();
         }
 
         size_t frameSize = 0;
@@ -405,7 +405,7 @@ void RunConnection(Service* s, TcpSocket& socket, std::vector<uint8_t>& frame) {
 
         if (socket.SendAll(frame.data(), static_cast<int>(frameSize)) != static_cast<int>(frameSize)) {
             const int error = LastSocketError();
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | send error (size) : %d  \"%s\"", error,
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | send error (size) : %d  \"%s\"", error,
                      SocketErrorText(error).c_str());
             socket.Close();
             continue;
@@ -415,34 +415,34 @@ void RunConnection(Service* s, TcpSocket& socket, std::vector<uint8_t>& frame) {
         const int got = socket.ReceiveAll(sizeBytes, 4, kReceiveTimeoutUs);
         if (got != 4) {
             if (got == 0)
-                LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ServiceProc | recv size, server disconnected");
+                LOGF(LOG_INFO, LOG_SRC_CAMERA, "ServiceProc | recv size, server disconnected");
             else
-                LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | recv size error: %s",
+                LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | recv size error: %s",
                          SocketErrorText(LastSocketError()).c_str());
             socket.Close();
             continue;
         }
         const uint32_t replyLength = ReadBigEndian32(sizeBytes);
         if (replyLength == 0) {
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | recv buffer size is zero");
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | recv buffer size is zero");
             socket.Close();
             continue;
         }
         if (replyLength > kMaxReplyLength) {
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | recv buffer error: %s", strerror(EMSGSIZE));
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | recv buffer error: %s", strerror(EMSGSIZE));
             socket.Close();
             continue;
         }
         if (frame.size() < replyLength) frame.resize(replyLength);
         if (socket.ReceiveAll(frame.data(), static_cast<int>(replyLength), kReceiveTimeoutUs) !=
             static_cast<int>(replyLength)) {
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | recv buffer error: %s", strerror(errno));
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | recv buffer error: %s", strerror(errno));
             socket.Close();
             continue;
         }
         {
             std::lock_guard<std::mutex> lock(s->tableLock);
-            s->ParseReply(frame.data(), replyLength);
+            s->ParseReply_locked(frame.data(), replyLength);
         }
         lastAnsweredTick = lastPollTick;
     } while (s->running.load());
@@ -456,15 +456,15 @@ void ServiceProc(Service* s) {
     while (s->running.load()) {
         s->connected.store(false);
         const std::string host = s->Host();
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ServiceProc | connecting to %s:%d", host.c_str(),
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ServiceProc | connecting to %s:%d", host.c_str(),
                  kServicePort);
         socket.Close();
         socket.handle = ConnectTcp(host, kServicePort, kConnectTimeoutUs);
         if (socket.handle == -1) {
-            LogWrite(LOG_ERROR, LOG_SRC_CAMERA, __LINE__, "ServiceProc | connection failed: %s",
+            LOGF(LOG_ERROR, LOG_SRC_CAMERA, "ServiceProc | connection failed: %s",
                      SocketErrorText(LastSocketError()).c_str());
         } else {
-            LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ServiceProc | connected");
+            LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ServiceProc | connected");
             {
                 std::lock_guard<std::mutex> lock(s->hostLock);
                 ++s->holders;
@@ -483,14 +483,14 @@ void ServiceProc(Service* s) {
             std::lock_guard<std::mutex> lock(s->tableLock);
             s->outLength = 0;  // unsent changes are discarded
         }
-        LogWrite(LOG_TRACE, LOG_SRC_CAMERA, __LINE__, "ServiceProc | not connected");
+        LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ServiceProc | not connected");
         s->connected.store(false);
         s->running.store(false);
         // Set again meanwhile (by the monitor): connect anew.
         if (!s->running.load()) break;
     }
     socket.Close();
-    LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ServiceProc | thread stopped");
+    LOGF(LOG_INFO, LOG_SRC_CAMERA, "ServiceProc | thread stopped");
 }
 
 }  // namespace picam

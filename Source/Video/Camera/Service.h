@@ -1,7 +1,7 @@
 // picam::Service — the program's mirror of one camera unit's parameters and
 // messages, kept in step with the unit over one TCP connection to port 8008
-// by the thread ServiceProc. UI code edits the mirror (SetParam,
-// SetMessageValue, PackChanges) and never touches the socket.
+// by the thread ServiceProc. UI code edits the mirror (SetParam_locked,
+// SetMessageValue_locked, PackChanges_locked) and never touches the socket.
 //
 // Locks: serviceListLock is taken before a service's hostLock. hostLock and
 // tableLock of one service are never held together, and no socket call is
@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "Base/ThreadSafety.h"
 
 namespace picam {
 
@@ -102,35 +104,35 @@ public:
     // Caller holds tableLock. Read-only indices are ignored silently; null
     // records and refused values are logged and not stored. A changed value
     // is marked for writing.
-    void SetParam(int group, int index, int32_t value);
+    void SetParam_locked(int group, int index, int32_t value) REQUIRES(tableLock);
     // Caller holds tableLock. Texts of 256 bytes or more are refused (logged).
     // A changed text is marked for writing.
-    void SetMessageValue(int group, int index, const char* text);
+    void SetMessageValue_locked(int group, int index, const char* text) REQUIRES(tableLock);
     // Takes tableLock itself. Copies into a 256-byte buffer, always terminated.
-    void GetMessageValue(int group, int index, char* out);
+    void GetMessageValue(int group, int index, char* out) EXCLUDES(tableLock);
     // Takes tableLock itself. Pushes a whole settings copy of one group:
     // read-only records of `table` are refreshed from the mirror, the others
-    // go through SetParam; non-empty messages 0..4 through SetMessageValue.
-    void ApplyParams(int group, ParamGroup* table);
+    // go through SetParam_locked; non-empty messages 0..4 through SetMessageValue_locked.
+    void ApplyParams(int group, ParamGroup* table) EXCLUDES(tableLock);
     // Caller holds tableLock. Turns dirty flags into records in outBuffer.
-    void PackChanges();
+    void PackChanges_locked() REQUIRES(tableLock);
     // Caller holds tableLock. Applies one reply frame body to the mirror.
-    void ParseReply(const uint8_t* bytes, size_t length);
+    void ParseReply_locked(const uint8_t* bytes, size_t length) REQUIRES(tableLock);
 
     // Guarded by hostLock.
-    int32_t holders = 0;
-    // Written under tableLock by ParseReply, read without a lock.
+    int32_t holders GUARDED_BY(hostLock) = 0;
+    // Written under tableLock by ParseReply_locked, read without a lock.
     std::atomic<uint32_t> version{0};
     // Everything from here to messageDirty is guarded by tableLock.
-    ParamGroup groups[kGroupCount];
-    int32_t outLength = 0;
-    uint8_t* outBuffer = nullptr;  // kOutBufferSize bytes, allocated once
-    int32_t pendingParam[kGroupCount][kParamCount];
-    uint8_t paramDirty[kGroupCount][kParamCount];
-    int32_t pendingMessage[kGroupCount][kParamCount];
-    uint8_t messageDirty[kGroupCount][kMessageCount];
+    ParamGroup groups[kGroupCount] GUARDED_BY(tableLock);
+    int32_t outLength GUARDED_BY(tableLock) = 0;
+    uint8_t* outBuffer PT_GUARDED_BY(tableLock) = nullptr;  // kOutBufferSize bytes, allocated once
+    int32_t pendingParam[kGroupCount][kParamCount] GUARDED_BY(tableLock);
+    uint8_t paramDirty[kGroupCount][kParamCount] GUARDED_BY(tableLock);
+    int32_t pendingMessage[kGroupCount][kParamCount] GUARDED_BY(tableLock);
+    uint8_t messageDirty[kGroupCount][kMessageCount] GUARDED_BY(tableLock);
     // Guarded by hostLock: dotted IPv4 address of the unit.
-    std::string host;
+    std::string host GUARDED_BY(hostLock);
     // Started, joined and restarted only by the service monitor.
     std::thread serviceThread;
     std::thread scanlinkThread;
@@ -140,12 +142,13 @@ public:
     std::atomic<bool> connected{false};
 
     // Copy of host under hostLock.
-    std::string Host();
-    void SetHost(const std::string& address);
+    std::string Host() EXCLUDES(hostLock);
+    void SetHost(const std::string& address) EXCLUDES(hostLock);
 
 private:
-    void ResetTables_locked();
-    void AppendRecord_locked(int group, int index, uint8_t kind, const void* payload, int length);
+    void ResetTables_locked() REQUIRES(tableLock);
+    void AppendRecord_locked(int group, int index, uint8_t kind, const void* payload, int length)
+        REQUIRES(tableLock);
 };
 
 // ---- ServiceList ----------------------------------------------------------------

@@ -1,13 +1,11 @@
 #include "Video/Camera/ServiceMonitor.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <pthread.h>
-#include <system_error>
 #include <thread>
 #include <time.h>
 
 #include "Base/Log.h"
+#include "Base/Thread.h"
 #include "Video/Camera/ScanLink.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/Socket.h"
@@ -20,26 +18,11 @@ namespace {
 std::atomic<bool> monitorRunning{false};
 std::thread monitorThread;  // main thread only
 
-// A thread that cannot be started ends the program: without its threads
-// the camera link cannot work, and there is nothing sensible to fall back to.
-template <typename Fn>
-std::thread StartThread(const char* name, Fn&& fn) {
-    try {
-        std::thread t(std::forward<Fn>(fn));
-        pthread_setname_np(t.native_handle(), name);
-        return t;
-    } catch (const std::system_error& e) {
-        LogWrite(LOG_FATAL, LOG_SRC_CAMERA, __LINE__, "ServiceMonitor | could not start thread %s: %s", name,
-                 e.what());
-        std::abort();
-    }
-}
-
 // Starting into a joinable thread object is a programming error: std::thread
 // ends the program then (std::terminate), as it should.
 void StartServiceThreads(Service* s, bool scanlink) {
-    if (scanlink) s->scanlinkThread = StartThread("ScanlinkProc", [s] { ScanlinkProc(s); });
-    s->serviceThread = StartThread("ServiceProc", [s] { ServiceProc(s); });
+    if (scanlink) s->scanlinkThread = base::StartThread("ScanlinkProc", [s] { ScanlinkProc(s); });
+    s->serviceThread = base::StartThread("ServiceProc", [s] { ServiceProc(s); });
 }
 
 void JoinServiceThreads(Service* s) {
@@ -65,7 +48,7 @@ void RestartPass(const MonitorOptions& options) {
         std::string address;
         ResolveIPv4(HostNameForIndex(static_cast<int>(i), options.stem), &address);
         if (address.empty()) continue;  // tried again next iteration
-        LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ServiceMonitor | Restarting service (%d)", static_cast<int>(i));
+        LOGF(LOG_INFO, LOG_SRC_CAMERA, "ServiceMonitor | Restarting service (%d)", static_cast<int>(i));
         s->ResetTables();
         s->SetHost(address);
         s->running.store(true);
@@ -85,7 +68,7 @@ void DiscoveryPass(const MonitorOptions& options) {
         for (Service* s : ServiceList)
             if (s->Host() == address) return;
     }
-    LogWrite(LOG_INFO, LOG_SRC_CAMERA, __LINE__, "ServiceMonitor | Found host ip (%s), starting service[%d]",
+    LOGF(LOG_INFO, LOG_SRC_CAMERA, "ServiceMonitor | Found host ip (%s), starting service[%d]",
              address.c_str(), static_cast<int>(n));
     auto* s = new Service();
     s->SetHost(address);
@@ -131,7 +114,7 @@ std::string HostNameForIndex(int index, const std::string& stem) {
 
 void StartServiceMonitor(const MonitorOptions& options) {
     if (monitorRunning.exchange(true)) return;
-    monitorThread = StartThread("ServiceMonitor", [options] { ServiceMonitor(options); });
+    monitorThread = base::StartThread("ServiceMonitor", [options] { ServiceMonitor(options); });
 }
 
 void StopServiceMonitor() {

@@ -48,7 +48,7 @@ TEST(CameraSlot, SuspensionClosesAndReopensTheStream) {
     slot.cameraIndex = listed.Index();
     slot.channel = 0;
     slot.viewPosition = 1;
-    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
     ASSERT_TRUE(HasFlags(slot, AV::kSlotRun | AV::kSlotStreaming, 0, 10000));
     {
         std::lock_guard<std::mutex> guard(slot.lock);
@@ -114,7 +114,7 @@ TEST(CameraSlot, CameraLostWhileRecordingFinalisesFileAndAlertsOnce) {
     AV::CameraSlot slot;
     slot.cameraIndex = listed.Index();
     slot.channel = 1;
-    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
     ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, 0, 10000));
     const std::string path = dir.File("lost.mkv");
     ASSERT_TRUE(slot.stream.StartRecording(path));
@@ -144,7 +144,7 @@ TEST(CameraSlot, StopWhileConnecting) {
     AV::CameraSlot slot;
     slot.cameraIndex = listed.Index();
     slot.channel = 1;
-    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
     ASSERT_TRUE(WaitFor([&] { return log.Count("ProcessStream | failed to connect") >= 2; }, 5000));
     EXPECT_FALSE(slot.Flags() & AV::kSlotStreaming);
     auto start = std::chrono::steady_clock::now();
@@ -160,7 +160,7 @@ TEST(CameraSlot, UnknownUnitIsNotContacted) {
     LogCapture log;
     AV::CameraSlot slot;
     slot.cameraIndex = 57;
-    ASSERT_TRUE(AV::StartSlot(&slot, AV::Stream::Options::LiveCamera()));
+    AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     AV::StopSlot(&slot);
     EXPECT_FALSE(log.Has("ProcessStream | connecting"));

@@ -143,10 +143,10 @@ TEST_F(LinkTest, WriteReachesTheUnitAndTheMirrorSettles) {
     {
         picam::ServiceRef ref = picam::AcquireService(0);
         std::lock_guard<std::mutex> lock(ref->tableLock);
-        ref->SetParam(0, picam::FlipHorizontal, 1);
-        ref->SetParam(1, picam::Brightness, 70);
-        ref->SetMessageValue(0, picam::AnnotationText, "12:00:00");
-        ref->PackChanges();
+        ref->SetParam_locked(0, picam::FlipHorizontal, 1);
+        ref->SetParam_locked(1, picam::Brightness, 70);
+        ref->SetMessageValue_locked(0, picam::AnnotationText, "12:00:00");
+        ref->PackChanges_locked();
     }
     EXPECT_TRUE(WaitFor([&] { return a->ParamValue(0, picam::FlipHorizontal) == 1; }, 2000));
     EXPECT_TRUE(WaitFor([&] { return a->ParamValue(1, picam::Brightness) == 70; }, 2000));
@@ -175,7 +175,7 @@ TEST_F(LinkTest, BelowTheVersionGateNothingIsWritten) {
         s->paramDirty[0][picam::PlatformRevision] = picam::kDirtyWrite;
         s->paramDirty[0][picam::Command] = picam::kDirtyWrite;
         s->messageDirty[0][picam::CameraName] = 6;
-        s->PackChanges();
+        s->PackChanges_locked();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(a->Generation(), generation);
@@ -210,8 +210,8 @@ TEST_F(LinkTest, RestartedUnitIsFoundAgainAndReadFromScratch) {
     picam::Service* s = At(0);
     {
         std::lock_guard<std::mutex> lock(s->tableLock);
-        s->SetParam(0, picam::Command, picam::kCommandRestartService);
-        s->PackChanges();
+        s->SetParam_locked(0, picam::Command, picam::kCommandRestartService);
+        s->PackChanges_locked();
     }
     ASSERT_TRUE(WaitFor([&] { return log.Contains("ServiceProc | not connected"); }, 3000))
         << log.Text();

@@ -1,5 +1,5 @@
 // picam::Service without a network: wire encoding, reply parsing, the
-// SetParam / SetMessageValue rules, the version gate and the list handles.
+// SetParam_locked / SetMessageValue_locked rules, the version gate and the list handles.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -72,7 +72,7 @@ TEST_F(ServiceTest, ByteExactExamples) {
         {"read of parameter 23 in group 1 as a whole frame",
          [](Service& x) {
              x.paramDirty[1][23] = picam::kDirtyRead;
-             x.PackChanges();
+             x.PackChanges_locked();
              return Frame(x);
          },
          {0x00, 0x00, 0x00, 0x04, 0x17, 0x01, 0x01, 0x00}},
@@ -80,8 +80,8 @@ TEST_F(ServiceTest, ByteExactExamples) {
          [](Service& x) {
              SetVersion(x, 9000);
              Describe(x, 0, 94, 0, 1, 0);
-             x.SetParam(0, 94, 1);
-             x.PackChanges();
+             x.SetParam_locked(0, 94, 1);
+             x.PackChanges_locked();
              return Out(x);
          },
          {0x5E, 0x00, 0x02, 0x04, 0x00, 0x00, 0x00, 0x01}},
@@ -89,16 +89,16 @@ TEST_F(ServiceTest, ByteExactExamples) {
          [](Service& x) {
              SetVersion(x, 8999);
              Describe(x, 0, 94, 0, 1, 0);
-             x.SetParam(0, 94, 1);
-             x.PackChanges();
+             x.SetParam_locked(0, 94, 1);
+             x.PackChanges_locked();
              return Out(x);
          },
          {0x5E, 0x00, 0x01, 0x00}},
         {"message write: text without terminator, len = text length",
          [](Service& x) {
              SetVersion(x, 9000);
-             x.SetMessageValue(1, 3, "Hi!");
-             x.PackChanges();
+             x.SetMessageValue_locked(1, 3, "Hi!");
+             x.PackChanges_locked();
              return Out(x);
          },
          {0x03, 0x01, 0x06, 0x03, 'H', 'i', '!'}},
@@ -109,7 +109,7 @@ TEST_F(ServiceTest, ByteExactExamples) {
              x.paramDirty[0][191] = 1;
              x.paramDirty[0][192] = 1;  // outside the exchange: never packed
              x.messageDirty[0][4] = 1;
-             x.PackChanges();
+             x.PackChanges_locked();
              return Out(x);
          },
          {0x04, 0x00, 0x05, 0x00, 0xBF, 0x00, 0x01, 0x00, 0x00, 0x01, 0x05, 0x00, 0x05, 0x01, 0x01, 0x00}},
@@ -123,14 +123,14 @@ TEST_F(ServiceTest, ByteExactExamples) {
 TEST_F(ServiceTest, PackChangesCountsPendingAndClearsFlags) {
     s->paramDirty[0][7] = 1;
     s->messageDirty[1][2] = 1;
-    s->PackChanges();
+    s->PackChanges_locked();
     EXPECT_EQ(s->pendingParam[0][7], 1);
     EXPECT_EQ(s->pendingMessage[1][2], 1);
     EXPECT_EQ(s->paramDirty[0][7], 0);
     EXPECT_EQ(s->messageDirty[1][2], 0);
     // The reply settles both counts.
     const Bytes reply = {0x07, 0x00, 0x01, 0x04, 0, 0, 1, 0xC4, 0x02, 0x01, 0x05, 0x02, 'A', 'B'};
-    s->ParseReply(reply.data(), reply.size());
+    s->ParseReply_locked(reply.data(), reply.size());
     EXPECT_EQ(s->pendingParam[0][7], 0);
     EXPECT_EQ(s->pendingMessage[1][2], 0);
     EXPECT_EQ(s->groups[0].params[7].value, 452);
@@ -141,9 +141,9 @@ TEST_F(ServiceTest, PackChangesDropsRecordsThatDoNotFit) {
     SetVersion(*s, 9000);
     s->outLength = picam::kOutBufferSize - 7;  // room for a read (4) but not a write (8)
     Describe(*s, 0, 80, -100, 100, 0);
-    s->SetParam(0, 80, 5);
+    s->SetParam_locked(0, 80, 5);
     s->paramDirty[0][81] = picam::kDirtyRead;
-    s->PackChanges();
+    s->PackChanges_locked();
     // The write was dropped (flag cleared, pending raised); the read fitted.
     EXPECT_EQ(s->outLength, picam::kOutBufferSize - 3);
     EXPECT_EQ(s->paramDirty[0][80], 0);
@@ -154,7 +154,7 @@ TEST_F(ServiceTest, PackChangesDropsRecordsThatDoNotFit) {
     // Completely full (or beyond): nothing more is written.
     s->outLength = picam::kOutBufferSize + 16;
     s->paramDirty[1][82] = picam::kDirtyRead;
-    s->PackChanges();
+    s->PackChanges_locked();
     EXPECT_EQ(s->outLength, picam::kOutBufferSize + 16);
     EXPECT_EQ(s->pendingParam[1][82], 1);
 }
@@ -167,7 +167,7 @@ TEST_F(ServiceTest, TwelveBytePayloadChangesOnlyTheFirstThreeWords) {
     AppendBigEndian(&reply, static_cast<uint32_t>(-5));
     AppendBigEndian(&reply, 7);
     AppendBigEndian(&reply, static_cast<uint32_t>(-100));
-    s->ParseReply(reply.data(), reply.size());
+    s->ParseReply_locked(reply.data(), reply.size());
     EXPECT_EQ(r.value, -5);
     EXPECT_EQ(r.defaultValue, 7);
     EXPECT_EQ(r.minimum, -100);
@@ -183,7 +183,7 @@ TEST_F(ServiceTest, VersionBelowGateBlanksAllButTheFirstFiveRecords) {
     }
     Bytes reply = {0, 0, 1, 4};
     AppendBigEndian(&reply, 8999);
-    s->ParseReply(reply.data(), reply.size());
+    s->ParseReply_locked(reply.data(), reply.size());
     EXPECT_EQ(s->version.load(), 8999u);
     for (int g = 0; g < 2; ++g) {
         for (int i = 1; i < 5; ++i) EXPECT_EQ(s->groups[g].params[i].maximum, 10) << g << "/" << i;
@@ -200,7 +200,7 @@ TEST_F(ServiceTest, VersionBelowGateBlanksAllButTheFirstFiveRecords) {
     s->paramDirty[0][3] = picam::kDirtyWrite;
     s->messageDirty[0][2] = 6;
     s->outLength = 0;
-    s->PackChanges();
+    s->PackChanges_locked();
     EXPECT_EQ(Out(*s), (Bytes{2, 0, 5, 0, 3, 0, 1, 0}));
 }
 
@@ -238,7 +238,7 @@ TEST_F(ServiceTest, MalformedRecordsAreSkipped) {
         Describe(*x, 0, 10, 0, 50, 5);
         Describe(*x, 0, 11, 0, 50, 6);
         strcpy(x->groups[0].messages[2], "keep");
-        x->ParseReply(c.reply.data(), c.reply.size());
+        x->ParseReply_locked(c.reply.data(), c.reply.size());
         EXPECT_EQ(x->groups[0].params[10].value, 5) << c.name;
         EXPECT_EQ(x->groups[0].params[10].maximum, 50) << c.name;
         EXPECT_EQ(x->groups[0].params[11].value, 6) << c.name;
@@ -251,28 +251,28 @@ TEST_F(ServiceTest, MalformedRecordsAreSkipped) {
 TEST_F(ServiceTest, MessageRecordWithLengthZeroEmptiesTheText) {
     strcpy(s->groups[1].messages[4], "label");
     const Bytes reply = {4, 1, 5, 0};
-    s->ParseReply(reply.data(), reply.size());
+    s->ParseReply_locked(reply.data(), reply.size());
     EXPECT_STREQ(s->groups[1].messages[4], "");
 }
 
 // ---- SetParam / SetMessageValue -------------------------------------------------------
 TEST_F(ServiceTest, SetParamRules) {
     Describe(*s, 0, 75, 0, 100, 0);
-    s->SetParam(0, 75, 3);  // read-only: nothing, no log line
+    s->SetParam_locked(0, 75, 3);  // read-only: nothing, no log line
     EXPECT_EQ(s->groups[0].params[75].value, 0);
     EXPECT_EQ(s->paramDirty[0][75], 0);
 
-    s->SetParam(1, 80, 3);  // null record
+    s->SetParam_locked(1, 80, 3);  // null record
     EXPECT_EQ(s->paramDirty[1][80], 0);
 
     Describe(*s, 0, 81, -10, 10, 0);
-    s->SetParam(0, 81, 11);  // out of range
+    s->SetParam_locked(0, 81, 11);  // out of range
     EXPECT_EQ(s->groups[0].params[81].value, 0);
     EXPECT_EQ(s->paramDirty[0][81], 0);
 
-    s->SetParam(0, 81, 0);  // same value: marks nothing
+    s->SetParam_locked(0, 81, 0);  // same value: marks nothing
     EXPECT_EQ(s->paramDirty[0][81], 0);
-    s->SetParam(0, 81, -10);
+    s->SetParam_locked(0, 81, -10);
     EXPECT_EQ(s->groups[0].params[81].value, -10);
     EXPECT_EQ(s->paramDirty[0][81], picam::kDirtyWrite);
 
@@ -283,11 +283,11 @@ TEST_F(ServiceTest, SetParamRules) {
     iso.options[0] = 100;
     iso.options[1] = 200;
     iso.options[2] = 400;
-    s->SetParam(0, 84, 300);
+    s->SetParam_locked(0, 84, 300);
     EXPECT_EQ(iso.value, 0);
-    s->SetParam(0, 84, 400);
+    s->SetParam_locked(0, 84, 400);
     EXPECT_EQ(iso.value, 400);
-    s->SetParam(0, 84, 0);  // the default is always accepted
+    s->SetParam_locked(0, 84, 0);  // the default is always accepted
     EXPECT_EQ(iso.value, 0);
 
     const std::string text = log.Text();
@@ -300,21 +300,21 @@ TEST_F(ServiceTest, SetParamRules) {
 
 TEST_F(ServiceTest, SetMessageValueRules) {
     const std::string ok(255, 'a');
-    s->SetMessageValue(0, 2, ok.c_str());
+    s->SetMessageValue_locked(0, 2, ok.c_str());
     EXPECT_EQ(std::string(s->groups[0].messages[2]), ok);
     EXPECT_EQ(s->messageDirty[0][2], 6);
 
     s->messageDirty[0][2] = 0;
-    s->SetMessageValue(0, 2, ok.c_str());  // unchanged: not marked
+    s->SetMessageValue_locked(0, 2, ok.c_str());  // unchanged: not marked
     EXPECT_EQ(s->messageDirty[0][2], 0);
 
     const std::string tooLong(256, 'b');
-    s->SetMessageValue(0, 2, tooLong.c_str());
+    s->SetMessageValue_locked(0, 2, tooLong.c_str());
     EXPECT_EQ(std::string(s->groups[0].messages[2]), ok);
     EXPECT_EQ(s->messageDirty[0][2], 0);
     EXPECT_TRUE(log.Contains("picam::Service::SetMessageValue(0,2," + tooLong + ")  message too long"));
 
-    s->SetMessageValue(0, 2, "aaa");  // shorter: differs in length
+    s->SetMessageValue_locked(0, 2, "aaa");  // shorter: differs in length
     EXPECT_EQ(s->messageDirty[0][2], 6);
     char out[256];
     memset(out, 'x', sizeof out);
