@@ -9,12 +9,20 @@ namespace {
 
 void (*g_displayLost)() = nullptr;  // set once on the UI thread before the main loop
 
-// Xlib's exit handler: called after its I/O error handler (which prints the
-// "XIO: fatal IO error" line), on the thread that made the failing call.
-void DisplayConnectionLost(Display* /*display*/, void* /*user*/) {
+// Xlib's I/O error handler, for every display connection of the process
+// (SDL keeps more than one): called on the thread that made the failing
+// call; Xlib's default would go on to exit().
+int DisplayIoError(Display* /*display*/) {
+    static const char kText[] = "ORVEX Studio: the display connection was lost\n";
+    if (write(2, kText, sizeof kText - 1) < 0) {
+    }
     if (g_displayLost != nullptr) g_displayLost();
     _exit(kExitDisplayLost);
 }
+
+// The exit handler of the window's own connection, should an I/O error
+// handler installed later by a library return.
+void DisplayConnectionLost(Display* display, void* /*user*/) { DisplayIoError(display); }
 
 }  // namespace
 
@@ -24,6 +32,7 @@ bool WatchDisplayConnection(SDL_Window* window, void (*onLost)()) {
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11 || info.info.x11.display == nullptr)
         return false;
     g_displayLost = onLost;
+    XSetIOErrorHandler(DisplayIoError);
     XSetIOErrorExitHandler(info.info.x11.display, DisplayConnectionLost, nullptr);
     return true;
 }
