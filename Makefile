@@ -8,8 +8,10 @@ TSAN_BUILD ?= build-tsan
 TSA_BUILD  ?= build-thread-safety
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety clean
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package clean
 
 all: build
 
@@ -41,15 +43,16 @@ check: deps
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 
-# Only the threaded test programs (Tests/Video, Tests/CameraSim) are built and
-# run under ThreadSanitizer. Tests/tsan.supp names only uninstrumented system
-# libraries; a report in our own code fails the run.
+# Only the test programs that start threads (label "threaded"; CMake lists
+# them in threaded-test-programs) are built and run under ThreadSanitizer.
+# Tests/tsan.supp names only uninstrumented system libraries; a report in our
+# own code fails the run.
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVEX_TSAN=ON
 
 tsan: $(TSAN_BUILD)/build.ninja
 	cmake -S . -B $(TSAN_BUILD) >/dev/null
-	targets=$$(ninja -C $(TSAN_BUILD) -t targets all | sed -n -E 's/^(test_(Video|CameraSim)[A-Za-z0-9_]*): .*/\1/p' | sort -u); \
+	targets=$$(cat $(TSAN_BUILD)/threaded-test-programs); \
 	if [ -n "$$targets" ]; then cmake --build $(TSAN_BUILD) -j $(JOBS) --target $$targets; fi
 
 test-tsan: tsan
@@ -70,6 +73,16 @@ thread-safety: $(TSA_BUILD)/build.ninja
 demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
+
+# Installs the programs, resources, desktop entry, icons, metainfo and manual
+# pages under $(PREFIX); DESTDIR stages the tree under another root.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package (build/orvex-studio_<version>_<arch>.deb), its run-time
+# dependencies found by dpkg-shlibdeps.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD)

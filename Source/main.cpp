@@ -14,8 +14,10 @@
 #include "Base/Power.h"
 #include "Base/SingleInstance.h"
 #include "Base/StopSignals.h"
+#include "App/AppSessions.h"
 #include "Platform/Platform_Linux/Gui/DisplayWatch.h"
 #include "Session/RecordControls.h"
+#include "UI/FirmwarePopup.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ServiceMonitor.h"
 
@@ -100,6 +102,7 @@ int main() {
     instance.Release();
     StopAllSlots(app);                                      // 4
     StopMediaPlayer();                                      // 5
+    ui::FinishFirmwareTransfer();                           // a transfer still running ends first (at most ~8 s)
     picam::StopServiceMonitor();                            // 6
     gui::ReleaseGraphics(app);                              // 7-10
     power.Stop();

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "Base/Log.h"
 
@@ -14,8 +15,9 @@ namespace {
 int OnPrepareForSleep(sd_bus_message* message, void* user, sd_bus_error* /*error*/) {
     int starting = 0;
     if (sd_bus_message_read(message, "b", &starting) < 0) return 0;
-    // bit 0: a sleep is coming; bit 1: the machine woke up again.
-    *static_cast<int*>(user) |= starting ? 1 : 2;
+    // true: a sleep is coming; false: the machine woke up again. Kept in
+    // order: both can arrive between two polls.
+    static_cast<std::vector<bool>*>(user)->push_back(starting != 0);
     return 0;
 }
 
@@ -74,15 +76,33 @@ bool Power::Poll() {
         const int r = sd_bus_process(bus_, nullptr);
         if (r <= 0) break;
     }
-    const int events = sleepEvents_;
-    sleepEvents_ = 0;
-    if (events & 2) TakeInhibitor("sleep", "delay", &delayFd_);  // awake again: ready for the next sleep
-    return (events & 1) != 0;
+    std::vector<bool> events;
+    events.swap(sleepEvents_);
+    bool announced = false;
+    for (const bool starting : events) {
+        if (starting) {
+            announced = true;
+            retakeAfterSleep_ = false;
+        } else if (announced) {
+            // The machine slept and woke before this poll (the delay ran
+            // out): the caller still stops its recordings and calls
+            // SleepHandled, which must not leave the next sleep without a
+            // delay inhibitor.
+            retakeAfterSleep_ = true;
+        } else {
+            TakeInhibitor("sleep", "delay", &delayFd_);  // awake again: ready for the next sleep
+        }
+    }
+    return announced;
 }
 
 void Power::SleepHandled() {
     if (delayFd_ >= 0) close(delayFd_);  // lets the sleep go on
     delayFd_ = -1;
+    if (retakeAfterSleep_) {
+        retakeAfterSleep_ = false;
+        TakeInhibitor("sleep", "delay", &delayFd_);
+    }
 }
 
 void Power::HoldAwake(bool recording) {
@@ -103,6 +123,8 @@ void Power::Stop() {
     if (delayFd_ >= 0) close(delayFd_);
     if (awakeFd_ >= 0) close(awakeFd_);
     delayFd_ = awakeFd_ = -1;
+    awakeRequested_ = retakeAfterSleep_ = false;
+    sleepEvents_.clear();
     signalSlot_ = sd_bus_slot_unref(signalSlot_);
     if (bus_ != nullptr) bus_ = sd_bus_flush_close_unref(bus_);
 }

@@ -8,6 +8,8 @@
 // UI thread only.
 #pragma once
 
+#include <vector>
+
 class Power {
 public:
     Power() = default;
@@ -39,6 +41,9 @@ private:
     int delayFd_ = -1;   // "sleep" delay inhibitor
     int awakeFd_ = -1;   // "sleep:idle" block inhibitor while recording
     bool awakeRequested_ = false;  // asked for it during the current recording
-    int sleepEvents_ = 0;  // written by the signal callback inside Poll
+    // PrepareForSleep arguments in arrival order, appended by the signal
+    // callback inside Poll and taken by Poll.
+    std::vector<bool> sleepEvents_;
+    bool retakeAfterSleep_ = false;  // woke before SleepHandled: take the delay inhibitor again there
     bool loggedNoBus_ = false;
 };

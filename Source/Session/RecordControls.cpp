@@ -21,8 +21,6 @@ void StopSlotRecording(AV::CameraSlot* slot) {
     slot->stream.StopRecording();
 }
 
-}  // namespace
-
 bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots) {
     for (AV::CameraSlot* slot : activeSlots)
         if (slot->stream.IsRecording()) return true;

@@ -32,6 +32,10 @@ struct RecordingContext {
 // True when the recorder of any active slot has an output stream.
 bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots);
 
+// Stops one slot's recording (the settings panel's "Apply Anyway"); a file
+// stopped before its first key frame is removed.
+void StopSlotRecording(AV::CameraSlot* slot);
+
 // Record pressed while nothing records. False (nothing started) when no
 // session is open: the caller opens the session popup instead.
 bool StartRecordings(RecordingContext& context);

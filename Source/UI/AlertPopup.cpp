@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "UI/Widgets.h"
 
 namespace ui {
@@ -31,6 +32,7 @@ void AlertPopupSize(float textWidth, float textHeight, float s, float* width, fl
 void DrawAlertPopup(float W, float H, float s) {
     if (!g_alert.showing && PeekAlert(&g_alert.text)) {
         g_alert.showing = true;
+        LOGF(LOG_INFO, LOG_SRC_UI, "AlertPopup | %s", g_alert.text.c_str());
         const ImVec2 size = ImGui::CalcTextSize(g_alert.text.c_str(), nullptr, false, W - 96 * s);
         AlertPopupSize(size.x, size.y, s, &g_alert.width, &g_alert.height);
         ImGui::OpenPopup("AlertPopup");

@@ -133,8 +133,13 @@ void DrawDockedPanels(AppState& app, const DockedPlaces& places, ImVec4 barColou
         if (g_panels.settingsPanel) g_panels.settingsPanel(app);
         SettingsPanelClosingRule(app);
         ImGui::End();
+        NoteSettingsPress();
+    } else {
+        // Only presses made while the panel is shown count: the press on the
+        // settings toggle that opens it (released one frame later) must not
+        // close it again at once.
+        g_settingsPress.began = false;
     }
-    NoteSettingsPress();
     if (places.light.w > 0) {
         const ViewRect& r = places.light;
         ImGui::SetNextWindowPos(ImVec2(r.x, r.y), ImGuiCond_Always);

@@ -4,9 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,15 +12,15 @@
 
 #include "CameraSim/VideoEncoder.h"
 #include "CameraSim/VideoServer.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
-
-extern char** environ;
+#include "Support/Wait.h"
 
 namespace {
 
 using avtest::StartUnit;
-using avtest::WaitFor;
 
 TEST(SimVideoPicture, FrameNumberRoundTrip) {
     const int widths[] = {160, 320, 1920};
@@ -206,16 +204,17 @@ TEST(SimVideo, SizeChangeReachesLiveConsumer) {
     ASSERT_TRUE(unit);
     AV::Stream stream;
     ASSERT_TRUE(stream.Open("tcp://127.0.23.6:8012", AV::Stream::Options::LiveCamera()));
-    ASSERT_TRUE(WaitFor([&] { return stream.Process() >= 0 && stream.PopFrame() != nullptr; }, 8000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return stream.Process() >= 0 && stream.PopFrame() != nullptr; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     unit->SetParamValue(0, 117, 256);
     unit->SetParamValue(0, 118, 144);
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             stream.Process();
             auto f = stream.PopFrame();
             return f && f->Width() == 256 && f->Height() == 144;
         },
-        8000));
+        std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     EXPECT_EQ(stream.Width(), 256);
 }
 
@@ -226,16 +225,17 @@ TEST(SimVideo, ReplayRepeatsItsPictures) {
     AV::Stream stream;
     ASSERT_TRUE(stream.Open("tcp://127.0.23.7:8012", AV::Stream::Options::LiveCamera()));
     std::vector<uint32_t> numbers;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             if (stream.Process() < 0) return true;
             if (auto f = stream.PopFrame()) {
                 uint32_t n = 0;
-                if (camsim::ReadFrameNumber(f->Plane(0), f->Stride(0), f->Width(), f->Height(), &n)) numbers.push_back(n);
+                if (camsim::ReadFrameNumber(f->Plane(0), f->Stride(0), f->Width(), f->Height(), &n))
+                    numbers.push_back(n);
             }
             return numbers.size() >= 8;
         },
-        10000));
+        std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     ASSERT_GE(numbers.size(), 8u);
     for (size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], (numbers[i - 1] + 1) % 5);
 }
@@ -244,19 +244,16 @@ TEST(SimVideo, ReplayRepeatsItsPictures) {
 // nothing until it ends; a window that ends before it starts is refused.
 TEST(SimVideo, PauseOptionOfTheProgram) {
     const std::string program = std::string(ORVEX_BUILD_DIR) + "/orvex-camsim";
-    auto run = [&](std::vector<std::string> args, pid_t* pid) {
-        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        return posix_spawn(pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
-    };
-    pid_t pid = 0;
-    ASSERT_TRUE(run({"--address", "127.0.23.8", "--video-pause-s", "3:1"}, &pid));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
-
-    ASSERT_TRUE(run({"--address", "127.0.23.8", "--video-pause-s", "0:3.5"}, &pid));
+    TempFolder folder;
+    {
+        testsupport::ChildProcess refused({program, "--address", "127.0.23.8", "--video-pause-s", "3:1"}, {},
+                                          folder.File("refused.out"));
+        const int code = refused.Wait(std::chrono::seconds(30));
+        EXPECT_TRUE(code > 0 && code < 128) << code;
+    }
+    testsupport::ChildProcess sim({program, "--address", "127.0.23.8", "--video-pause-s", "0:3.5"}, {},
+                                  folder.File("sim.out"));
+    ASSERT_TRUE(sim.Started());
     bool silent = false, resumed = false;
     for (int attempt = 0; attempt < 40 && !silent; ++attempt) {
         RawVideo raw("127.0.23.8", 8012, 1);
@@ -271,8 +268,7 @@ TEST(SimVideo, PauseOptionOfTheProgram) {
         RawVideo after("127.0.23.8", 8012, 8);
         resumed = after.Unit(&au);  // pictures once it has ended
     }
-    kill(pid, SIGTERM);
-    waitpid(pid, &status, 0);
+    EXPECT_EQ(sim.Terminate(std::chrono::seconds(10)), 0) << testfiles::ReadText(folder.File("sim.out"));
     EXPECT_TRUE(silent);
     EXPECT_TRUE(resumed);
 }

@@ -9,6 +9,8 @@
 #include "Base/Log.h"
 #include "Base/FileServices.h"
 #include "Session/Export.h"
+#include "Support/FileText.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 
 namespace {
@@ -42,16 +44,11 @@ void WriteFile(const std::string& path, size_t size, char fill) {
     out << std::string(size, fill);
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testfiles::ReadText;
 
 TEST(Export, ThreeFilesWhereTheSecondFails) {
     TempFolder dir;
-    ASSERT_TRUE(LogOpenFile(dir.AsPath(), 0));
+    testsupport::LogCapture capture;
     WriteFile(dir.File("a.mkv"), 5000, 'a');
     WriteFile(dir.File("b.mkv"), 7000, 'b');
     WriteFile(dir.File("c.mkv"), 9000, 'c');
@@ -63,8 +60,6 @@ TEST(Export, ThreeFilesWhereTheSecondFails) {
                           {Path(dir.File("out/A.mkv")), Path(dir.File("missing/B.mkv")), Path(dir.File("out/C.mkv"))},
                           reports.Routine()));
     ASSERT_TRUE(reports.WaitFinished());
-    const std::string logPath = LogFilePath();
-    LogCloseFile();
 
     std::lock_guard<std::mutex> hold(reports.lock);
     ASSERT_FALSE(reports.seen.empty());
@@ -79,7 +74,7 @@ TEST(Export, ThreeFilesWhereTheSecondFails) {
     const std::vector<std::string> names = platform::ListFolder(Path(dir.File("out")));
     EXPECT_EQ(names.size(), 3u);  // ".", "..", "A.mkv"
 
-    const std::string log = ReadText(logPath);
+    const std::string log = capture.Text();
     const std::string line = "Platform_Linux - Could not copy from " + dir.File("b.mkv") + " to " + dir.File("missing/B.mkv");
     const size_t at = log.find(line);
     EXPECT_NE(at, std::string::npos) << log;

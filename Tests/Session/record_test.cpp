@@ -15,10 +15,12 @@
 #include "Base/FileServices.h"
 #include "Session/RecordControls.h"
 #include "Session/SessionFile.h"
+#include "Support/LogCapture.h"
 #include "Support/SmallFileSystem.h"
 #include "Support/TempFolder.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
+#include "Support/Wait.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -27,16 +29,6 @@ extern "C" {
 namespace {
 
 constexpr int32_t kCameraId = 0x4F525831;
-
-template <typename F>
-bool WaitFor(F condition, int limit_ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    while (std::chrono::steady_clock::now() < until) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
 
 int64_t PacketsIn(const std::string& path) {
     AVFormatContext* ctx = nullptr;
@@ -96,7 +88,9 @@ public:
             AV::StartSlot(&slots[ch], AV::Stream::Options::LiveCamera());
             active.push_back(&slots[ch]);
         }
-        return WaitFor([this] { return (slots[0].Flags() & slots[1].Flags() & AV::kSlotStreaming) != 0; }, 20000);
+        return testsupport::WaitUntil(
+            [this] { return (slots[0].Flags() & slots[1].Flags() & AV::kSlotStreaming) != 0; },
+            std::chrono::milliseconds(20000));
     }
     picam::Service& Service() { return service_; }
     // The unit goes away: every connection closes.
@@ -150,7 +144,8 @@ TEST_F(RecordTest, RecordsIntoTheCurrentSessionAndSkipsDisabledSlots) {
     ASSERT_EQ(store.viewable[0].size(), 1u);
     EXPECT_TRUE(store.IsBeingRecorded(dir.File(name)));
     EXPECT_EQ(store.MediaInfoFor(dir.File(name)).duration, 0);
-    ASSERT_TRUE(WaitFor([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; }, 20000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; },
+                                       std::chrono::milliseconds(20000)));
     StopRecordings(context);
     EXPECT_FALSE(IsAnyRecording(unit.active));
     EXPECT_GT(PacketsIn(dir.File(name)), 5);
@@ -185,7 +180,8 @@ TEST_F(RecordTest, RecordingLostBeforeItsFirstKeyFrameLeavesNoEmptyFile) {
     // The unit goes away at once: the stream closes, which ends the recording,
     // almost always before the next key frame (one a second) arrived.
     unit.StopUnit();
-    ASSERT_TRUE(WaitFor([&] { return !unit.slots[0].stream.IsRecording(); }, 20000));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return !unit.slots[0].stream.IsRecording(); }, std::chrono::milliseconds(20000)));
     store.RefreshSessions();
     {
         std::lock_guard<std::mutex> hold(unit.slots[0].lock);
@@ -202,20 +198,13 @@ TEST_F(RecordTest, RecordingLostBeforeItsFirstKeyFrameLeavesNoEmptyFile) {
 }
 
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     TempFolder dir;
     const std::string storage = dir.File("storage");
     ASSERT_TRUE(platform::CreateDirectories(Path(storage)));
     SmallFileSystem fs(storage, 64);
     if (!fs.Mounted()) GTEST_SKIP() << "neither a tmpfs nor a loop image could be mounted here (needs root)";
-    ASSERT_TRUE(LogOpenFile(dir.AsPath(), 0));
+    testsupport::LogCapture log;
 
     settings.SessionDirectory = storage;
     LiveUnit unit("127.0.40.21");
@@ -231,7 +220,8 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     monitor.Start(storage, false);
     LowStorageWatchdog watchdog;
     ASSERT_TRUE(StartRecordings(context));
-    ASSERT_TRUE(WaitFor([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; }, 20000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; },
+                                       std::chrono::milliseconds(20000)));
     int64_t clock_us = 5000000;  // the watchdog's monotonic clock, driven by the test
     watchdog.Step(clock_us, context, monitor);
     EXPECT_TRUE(IsAnyRecording(unit.active));  // plenty of space still
@@ -250,27 +240,21 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
             left -= n;
         }
     }
-    ASSERT_TRUE(WaitFor([&] { return monitor.FreeBytes() >= 0 && monitor.FreeBytes() < 50000000; }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() >= 0 && monitor.FreeBytes() < 50000000; },
+                                       std::chrono::milliseconds(10000)));
     for (int second = 0; second < 3; ++second) {
         clock_us += 1000000;
         watchdog.Step(clock_us, context, monitor);
         watchdog.Step(clock_us + 999999, context, monitor);  // within that second: no second check
     }
     monitor.Stop();
-    const std::string logPath = LogFilePath();
-    LogCloseFile();
 
     EXPECT_FALSE(IsAnyRecording(unit.active));
     EXPECT_EQ(awake, 0);
     const std::vector<std::string> alerts = TakeAlerts();
     ASSERT_EQ(alerts.size(), 1u);  // only while a recording ran
     EXPECT_EQ(alerts[0], "Storage space is critically low. Recording stopped to ensure file integrity.");
-    const std::string log = ReadText(logPath);
-    size_t warnings = 0;
-    for (size_t at = log.find("EmergencyStop - storage space low"); at != std::string::npos;
-         at = log.find("EmergencyStop - storage space low", at + 1))
-        ++warnings;
-    EXPECT_EQ(warnings, 3u);  // every second while the space stays low
+    EXPECT_EQ(log.Count("EmergencyStop - storage space low"), 3);  // every second while the space stays low
     EXPECT_GE(settingsSaves, 3);
 
     // Both recordings are finished, readable files; the history is on disk.

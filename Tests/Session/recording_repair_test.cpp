@@ -71,7 +71,7 @@ private:
 };
 
 TEST_F(RecordingRepairTest, CutFileIsMadeWholeInPlace) {
-    LogCapture log;
+    testsupport::LogCapture log;
     const std::string cut = dir.File("cut.mkv");
     ASSERT_EQ(HeaderSeconds(cut), -1) << "a cut file has no duration";
     double seconds = 0;
@@ -80,7 +80,7 @@ TEST_F(RecordingRepairTest, CutFileIsMadeWholeInPlace) {
     EXPECT_LE(seconds, cutAt_s + 0.1);
     EXPECT_NEAR(HeaderSeconds(cut), seconds, 0.05) << "the repaired file carries its duration";
     EXPECT_FALSE(fs::exists(RepairTemporaryPath(Path(cut)).Text()));
-    EXPECT_TRUE(log.Has("WARN : RefreshSessions | " + cut + " was left unfinished; made whole")) << log.Text();
+    EXPECT_TRUE(log.Contains("WARN : RefreshSessions | " + cut + " was left unfinished; made whole")) << log.Text();
     // A second look finds it whole, and a finished recording is left alone.
     EXPECT_EQ(CheckRecording(Path(cut), &seconds), RecordingState::Whole);
     const auto before = fs::last_write_time(dir.File("whole.mkv"));

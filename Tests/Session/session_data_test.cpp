@@ -307,7 +307,7 @@ TEST_F(SessionFileTest, DamagedFilesGiveTheDecompressAlertAndAnEmptyHistory) {
 // One damaged byte must not cost a job's whole history: the file that fails
 // to load is renamed before the next save writes under its name.
 TEST_F(SessionFileTest, DamagedFileIsMovedAsideBeforeAnythingIsWritten) {
-    LogCapture log;
+    testsupport::LogCapture log;
     SessionData one;
     one.cameras.push_back(std::make_unique<CameraHistory>());
     ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", one));
@@ -332,8 +332,8 @@ TEST_F(SessionFileTest, DamagedFileIsMovedAsideBeforeAnythingIsWritten) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0], "Session data could not be loaded (decompress error): " + path +
                              " (the damaged file was kept as " + copy + ")");
-    EXPECT_TRUE(log.Has("ERROR: LoadSessionData | " + path + " could not be loaded; kept as " + copy)) << log.Text();
-    EXPECT_TRUE(log.Has("ERROR: Alert | Session data could not be loaded")) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: LoadSessionData | " + path + " could not be loaded; kept as " + copy)) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Alert | Session data could not be loaded")) << log.Text();
     std::string session;
     MediaEntry e;
     EXPECT_FALSE(ParseMediaFileName(kept[0], &session, &e)) << "the kept copy is not listed as media";
@@ -345,7 +345,7 @@ TEST_F(SessionFileTest, DamagedFileIsMovedAsideBeforeAnythingIsWritten) {
 }
 
 TEST_F(SessionFileTest, FailedSaveWithoutABackupLogsNoFalseDeletion) {
-    LogCapture log;
+    testsupport::LogCapture log;
     SessionData one;
     ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", one));
     const std::string path = dir.File("J-00.00.00.000-D-0-0.qsd");
@@ -353,9 +353,9 @@ TEST_F(SessionFileTest, FailedSaveWithoutABackupLogsNoFalseDeletion) {
     ASSERT_EQ(mkdir((path + ".bk").c_str(), 0700), 0);
     ASSERT_EQ(mkdir((path + "-saving").c_str(), 0700), 0);
     EXPECT_FALSE(SaveSessionData(dir.AsPath(), "J", one));
-    EXPECT_TRUE(log.Has("ERROR: Platform_Linux - Could not copy from " + path + " to " + path + ".bk")) << log.Text();
-    EXPECT_FALSE(log.Has("Could not delete")) << log.Text();
-    EXPECT_TRUE(log.Has("ERROR: Alert | Session data could not be saved (file error): " + path)) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Platform_Linux - Could not copy from " + path + " to " + path + ".bk")) << log.Text();
+    EXPECT_FALSE(log.Contains("Could not delete")) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Alert | Session data could not be saved (file error): " + path)) << log.Text();
 }
 
 TEST_F(SessionFileTest, FailedSaveKeepsThePreviousFileAndRemovesTheBackup) {

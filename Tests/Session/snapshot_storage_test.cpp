@@ -13,6 +13,7 @@
 #include "Session/StorageMonitor.h"
 #include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ TEST(StorageFolder, ChoosesTheFirstUsableCandidate) {
 // configured folder, and the next start with the disk present goes back.
 TEST(StorageFolder, MissingConfiguredFolderIsKeptInTheSettings) {
     TempFolder dir;
-    LogCapture log;
+    testsupport::LogCapture log;
     TakeAlerts();
     const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
     setenv("HOME", dir.Dir().c_str(), 1);
@@ -118,7 +119,7 @@ TEST(StorageFolder, MissingConfiguredFolderIsKeptInTheSettings) {
     EXPECT_EQ(TakeAlerts(), std::vector<std::string>{"The storage folder " + configured +
                                                      " is not available. Media are saved in " + fallback +
                                                      " until the program is started again with the folder present."});
-    EXPECT_TRUE(log.Has("ERROR: ChooseStorageFolder | the storage folder " + configured + " is missing; " + fallback +
+    EXPECT_TRUE(log.Contains("ERROR: ChooseStorageFolder | the storage folder " + configured + " is missing; " + fallback +
                         " is used for this run, the setting is kept"))
         << log.Text();
 
@@ -147,16 +148,16 @@ TEST(StorageMonitor, MeasuresInEveryModeAndStopsPromptly) {
     StorageMonitor monitor(50);
     EXPECT_EQ(monitor.FreeBytes(), -1);
     monitor.Start(dir.Dir(), false);
-    for (int i = 0; i < 200 && monitor.FreeBytes() < 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(monitor.FreeBytes(), 0);
     monitor.SetFolder(dir.File("missing"));
-    for (int i = 0; i < 200 && monitor.FreeBytes() >= 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() < 0; }, std::chrono::seconds(10)));
     EXPECT_EQ(monitor.FreeBytes(), -1);
     monitor.Stop();
 
     StorageMonitor tablet(60000);
     tablet.Start(dir.Dir(), true);
-    for (int i = 0; i < 200 && tablet.FreeBytes() < 0; ++i) usleep(10000);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return tablet.FreeBytes() >= 0; }, std::chrono::seconds(10)));
     EXPECT_GT(tablet.FreeBytes(), 0);
     const auto start = std::chrono::steady_clock::now();
     tablet.Stop();  // does not wait out the minute

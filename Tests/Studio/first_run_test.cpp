@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -17,51 +18,41 @@
 
 #include "Base/FileServices.h"
 #include "Support/TempFolder.h"
+#include "Support/ChildProcess.h"
 #include "Support/FileText.h"
+#include "Support/Wait.h"
 
 namespace {
 
 using namespace testfiles;
 
+using testsupport::ChildProcess;
+using testsupport::WaitUntil;
+
 // Runs build/orvex-studio in `workDir` with XDG_DATA_HOME=`dataHome`.
-pid_t StartStudio(const std::string& workDir, const std::string& dataHome) {
-    const std::string program = std::string(ORVEX_BUILD_DIR) + "/orvex-studio";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(workDir.c_str()) != 0) _exit(126);
-        setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
+std::unique_ptr<ChildProcess> StartStudio(const std::string& workDir, const std::string& dataHome) {
+    ChildProcess::Options options;
+    options.env = {"XDG_DATA_HOME=" + dataHome};
+    options.workDir = workDir;
+    return std::make_unique<ChildProcess>(std::vector<std::string>{std::string(ORVEX_BUILD_DIR) + "/orvex-studio"},
+                                          options);
 }
 
-// Waits up to `limit` for the process to end; returns its wait status or -1.
-int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < until) {
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-
-// Waits until the log file holds `text` (the process has reached that step).
+// The log file in `logs` that holds `text` (the process has reached that
+// step), once one does; empty when none did within `limit`.
 std::string WaitForLogLine(const std::string& logs, const std::string& text, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < until) {
-        for (const std::string& name : platform::ListFolder(Path(logs))) {
-            if (name[0] == '.') continue;
-            const std::string file = logs + "/" + name;
-            if (ReadText(file).find(text) != std::string::npos) return file;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::string();
+    std::string found;
+    WaitUntil(
+        [&] {
+            for (const std::string& name : platform::ListFolder(Path(logs))) {
+                if (name[0] == '.') continue;
+                const std::string file = logs + "/" + name;
+                if (ReadText(file).find(text) != std::string::npos) found = file;
+            }
+            return !found.empty();
+        },
+        limit);
+    return found;
 }
 
 class FirstRun : public ::testing::TestWithParam<int> {};
@@ -72,16 +63,14 @@ TEST_P(FirstRun, StopSignalSavesSettingsAndEndsTheLog) {
         std::ofstream(work.File("settings.ini"), std::ios::binary) << "[Layout]\r\n  WindowWidth = 1200\r\n";
     }
     const std::string data = home.Dir() + "/KAVOR Industries/ORVEX Studio";
-    const pid_t pid = StartStudio(work.Dir(), home.Dir());
-    ASSERT_GT(pid, 0);
+    auto studio = StartStudio(work.Dir(), home.Dir());
+    ASSERT_TRUE(studio->Started());
     const std::string log = WaitForLogLine(data + "/Logs", "INFO : Load settings\n", std::chrono::seconds(30));
     ASSERT_FALSE(log.empty()) << "no log with \"Load settings\"";
     // The signal may arrive while the settings are still being read: it is
     // blocked from the first step on and waits for the shut-down.
-    ASSERT_EQ(kill(pid, GetParam()), 0);
-    const int status = WaitFor(pid, std::chrono::seconds(30));
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    studio->Signal(GetParam());
+    EXPECT_EQ(studio->Wait(std::chrono::seconds(30)), 0);
 
     const std::string name = log.substr(log.rfind('/') + 1);
     EXPECT_TRUE(std::regex_match(name, std::regex("log-1\\.0\\.13\\.216-\\d{14}\\.txt"))) << name;
@@ -119,13 +108,10 @@ TEST(SecondRun, DataFolderSettingsOverrideAndTabletModeIsNotWritten) {
     ASSERT_TRUE(platform::CreateDirectories(Path(data)));
     std::ofstream(work.File("settings.ini"), std::ios::binary) << "[Layout]\nWindowWidth=1200\nDPI=120\n";
     std::ofstream(data + "/settings.ini", std::ios::binary) << "[Layout]\nWindowWidth=900\nTabletMode=true\n";
-    const pid_t pid = StartStudio(work.Dir(), home.Dir());
-    ASSERT_GT(pid, 0);
+    auto studio = StartStudio(work.Dir(), home.Dir());
+    ASSERT_TRUE(studio->Started());
     ASSERT_FALSE(WaitForLogLine(data + "/Logs", "INFO : Load settings\n", std::chrono::seconds(30)).empty());
-    ASSERT_EQ(kill(pid, SIGTERM), 0);
-    const int status = WaitFor(pid, std::chrono::seconds(30));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(studio->Terminate(std::chrono::seconds(30)), 0);
     const std::string ini = ReadText(data + "/settings.ini");
     EXPECT_NE(ini.find("\r\nWindowWidth=900\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("\r\nDPI=96\r\n"), std::string::npos) << ini;  // tablet mode

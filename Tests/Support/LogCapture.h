@@ -1,6 +1,6 @@
-// The program's log, captured for a test: the first capture opens a log
-// file in a folder of its own for the whole test program (TRACE and up, the
-// stderr sink silenced); Text() returns everything logged since this capture
+// The program's log, captured for a test: the log goes to a file in a
+// temporary folder that lives as long as the test program (threads may log
+// until the very end), and each capture reads back what was logged since it
 // was made.
 #pragma once
 
@@ -15,25 +15,29 @@
 #include "Base/Log.h"
 #include "Support/TempFolder.h"
 
+namespace testsupport {
+
 class LogCapture {
 public:
     LogCapture() {
-        // The folder and the log file live until the program exits.
         struct LogFolder {
             TempFolder dir;
             ~LogFolder() { LogCloseFile(); }
         };
-        static LogFolder logFolder;
-        static TempFolder* folder = &logFolder.dir;
-        static bool opened = [] {
+        static LogFolder folder;
+        static const bool opened = [] {
             LogUseProcessMutex();
             LogSetLevel(LOG_TRACE);
             LogSetStderr(false);
-            return LogOpenFile(folder->AsPath());
+            return LogOpenFile(folder.dir.AsPath());
         }();
         EXPECT_TRUE(opened);
         start_ = Size();
     }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // Everything logged since this capture was made.
     std::string Text() const {
         std::ifstream in(LogFilePath(), std::ios::binary);
         in.seekg(static_cast<std::streamoff>(start_));
@@ -41,7 +45,7 @@ public:
         s << in.rdbuf();
         return s.str();
     }
-    bool Has(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
+    bool Contains(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
     int Count(const std::string& needle) const {
         const std::string text = Text();
         int n = 0;
@@ -57,3 +61,5 @@ private:
     }
     uint64_t start_ = 0;
 };
+
+}  // namespace testsupport

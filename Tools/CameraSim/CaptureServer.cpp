@@ -91,17 +91,26 @@ private:
         width = std::clamp(width, 16, kMaxSide);
         height = std::clamp(height, 16, kMaxSide);
         if (quality <= 0) quality = kDefaultQuality;
-        std::vector<uint8_t> jpeg = EncodeTestJpeg(width, height, quality, count_.fetch_add(1) + 1);
+        const Unit::StillMode mode = unit_->Stills();
+        if (mode == Unit::StillMode::Fail) {
+            unit_->Print("capture port %d: failing on purpose", port);
+            shutdown(fd, SHUT_RDWR);
+            return;
+        }
+        std::vector<uint8_t> jpeg =
+            EncodeTestJpeg(width, height, quality, count_.fetch_add(1) + 1, ReadPictureSettings(*unit_, group));
         if (jpeg.empty()) {
             unit_->Print("capture port %d: encoder failed", port);
             return;
         }
         if (o.captureSizeBytes > 0) PadJpeg(&jpeg, static_cast<size_t>(o.captureSizeBytes));
+        // A partial still: the camera stops half-way, as when it loses power.
+        if (mode == Unit::StillMode::Partial) jpeg.resize(jpeg.size() / 2);
         const bool sent = SendAllFd(fd, jpeg.data(), jpeg.size());
         // The end of the file is the end of the connection.
         shutdown(fd, SHUT_RDWR);
-        unit_->Print("capture port %d: %s %zu bytes (%dx%d q%d)", port, sent ? "sent" : "failed to send", jpeg.size(),
-                     width, height, quality);
+        unit_->Print("capture port %d: %s %zu bytes (%dx%d q%d%s)", port, sent ? "sent" : "failed to send", jpeg.size(),
+                     width, height, quality, mode == Unit::StillMode::Partial ? ", partial" : "");
     }
 
     Unit* unit_ = nullptr;
@@ -113,7 +122,7 @@ private:
 
 std::unique_ptr<PortServer> MakeCaptureServer() { return std::make_unique<CaptureServer>(); }
 
-std::vector<uint8_t> EncodeTestJpeg(int width, int height, int quality, uint32_t seed) {
+std::vector<uint8_t> EncodeTestJpeg(int width, int height, int quality, uint32_t seed, const PictureSettings& picture) {
     std::vector<uint8_t> out;
     width &= ~1;
     height &= ~1;
@@ -136,19 +145,38 @@ std::vector<uint8_t> EncodeTestJpeg(int width, int height, int quality, uint32_t
         frame->width = width;
         frame->height = height;
         if (avcodec_open2(ctx, codec, nullptr) == 0 && av_frame_get_buffer(frame, 0) == 0) {
-            // A diagonal ramp with a moving band and a checker in the chroma.
+            // A diagonal ramp with a moving band and a checker in the chroma,
+            // plus a bright mark in the sensor's top-left corner, seen through
+            // the channel's zoom window, flips and rotation.
+            const SourceMap map = MakeSourceMap(picture);
+            const ToneCurve tone = MakeToneCurve(picture);
+            const int band0 = static_cast<int>(seed * 37);
+            auto sensorPoint = [&](int x, int y, int w, int h, int* sx, int* sy) {
+                double fx, fy;
+                map.Apply((x + 0.5) / w, (y + 0.5) / h, &fx, &fy);
+                *sx = std::clamp(static_cast<int>(fx * width), 0, width - 1);
+                *sy = std::clamp(static_cast<int>(fy * height), 0, height - 1);
+            };
             for (int y = 0; y < height; ++y) {
                 uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
                 for (int x = 0; x < width; ++x) {
-                    const int band = ((x + static_cast<int>(seed * 37)) / 64) & 1;
-                    row[x] = static_cast<uint8_t>(((x + y) * 255 / (width + height)) ^ (band ? 0x20 : 0));
+                    int sx, sy;
+                    sensorPoint(x, y, width, height, &sx, &sy);
+                    const bool mark = sx < width / 5 && sy < height / 5 && sx > width / 20 && sy > height / 20;
+                    const int band = ((sx + band0) / 64) & 1;
+                    const uint8_t base = mark ? 235 : static_cast<uint8_t>(((sx + sy) * 219 / (width + height) + 16) ^ (band ? 0x20 : 0));
+                    row[x] = tone.luma[base];
                 }
             }
             for (int p = 1; p <= 2; ++p) {
                 for (int y = 0; y < height / 2; ++y) {
                     uint8_t* row = frame->data[p] + static_cast<ptrdiff_t>(y) * frame->linesize[p];
-                    for (int x = 0; x < width / 2; ++x)
-                        row[x] = static_cast<uint8_t>(128 + (((x / 32 + y / 32 + p) & 1) ? 40 : -40));
+                    for (int x = 0; x < width / 2; ++x) {
+                        int sx, sy;
+                        sensorPoint(x, y, width / 2, height / 2, &sx, &sy);
+                        const uint8_t c = static_cast<uint8_t>(128 + (((sx / 64 + sy / 64 + p) & 1) ? 40 : -40));
+                        row[x] = p == 1 ? tone.u[c] : tone.v[c];
+                    }
                 }
             }
             frame->pts = 0;

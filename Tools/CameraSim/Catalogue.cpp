@@ -94,7 +94,7 @@ void Unit::FillCatalogue_locked() {
         set(g, 32, Status(1));       // PIC: ok
         set(g, 33, Status(static_cast<int32_t>(0x20240611u)));  // lighting firmware build
         set(g, 34, Status(0x010402));                           // lighting firmware 1.4.2
-        set(g, 36, Range(0, 100, 0));                           // LED light level
+        set(g, 36, Range(0, 100, 60));                          // LED light level, %
         set(g, 37, Range(0, 1800, 1200, 1, 1000));              // LED drive current, mA shown in A
         set(g, 39, Range(40, 90, 70));                          // foldback, degrees C
         set(g, 40, Range(45, 100, 85));
@@ -149,12 +149,13 @@ void Unit::FillCatalogue_locked() {
         set(g, 157, Range(6, 160, 32));
         set(g, 158, Range(0, 0xFFFFFF, 0xFFFFFF));
         set(g, 159, Range(0, 0xFFFFFF, 0));
-        set(g, 160, Range(0, 5, 1));
+        set(g, 160, Range(0, 5, 4));  // bottom left, clear of the frame counter
         set(g, 161, Range(0, 200, 0));
         set(g, 162, Range(0, 200, 0));
         set(g, 163, Range(0, 1, 1));
         set(g, 164, Range(0, 5, 3));
         set(g, 165, Range(0, 4, 2));
+        set(g, 166, Range(0, 2, 1));  // session timer "h:mm:ss" in the caption
         set(g, 167, List({0, 1, 2}, 0));
 
         // ---- guides ----

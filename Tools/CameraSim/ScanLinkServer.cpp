@@ -243,6 +243,7 @@ void Link::AnswerRecord(uint8_t type, const uint8_t* p) {
         txSequence_ = static_cast<uint16_t>(p[0] | p[1] << 8);
         break;
     case 33:
+        unit_.Print("scanlink axis %d position set to %d/65536", p[0], ReadInt32(p + 1));
         crawler_.SetAxisPosition(p[0], ReadInt32(p + 1), t);
         [[fallthrough]];
     case 32:
@@ -257,6 +258,7 @@ void Link::AnswerRecord(uint8_t type, const uint8_t* p) {
         answer_.Int32(crawler_.ItemValue(p[0], t));
         break;
     case 161:
+        unit_.Print("scanlink units set to %d", p[0]);
         crawler_.SetUnits(p[0]);
         [[fallthrough]];
     case 160:
@@ -278,12 +280,14 @@ void Link::AnswerRecord(uint8_t type, const uint8_t* p) {
                            static_cast<uint8_t>(Crawler::AxisItemCount(p[0]))});
         break;
     case 175:
+        unit_.Print("scanlink axis %d source set to %d", p[0], p[1]);
         crawler_.SetAxisSource(p[0], p[1], t);
         [[fallthrough]];
     case 174:
         if (p[0] < Crawler::kAxes) answer_.Bytes({0xAF, 0x00, p[0], static_cast<uint8_t>(crawler_.AxisSource(p[0]))});
         break;
     case 177:
+        unit_.Print("scanlink item %d scale set to %d/65536", p[0], ReadInt32(p + 1));
         crawler_.SetItemScale(p[0], ReadInt32(p + 1));
         answer_.Bytes({0xB1, 0x00, p[0]});
         answer_.Int32(crawler_.ItemScale(p[0], crawler_.Units()));

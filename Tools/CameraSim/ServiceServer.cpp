@@ -72,8 +72,7 @@ bool Accepts(const ParamWords& w, int32_t v) {
 
 void PutParam(Unit& unit, std::vector<uint8_t>* out, int group, int index) {
     ParamWords w = unit.Param(group, index);
-    int32_t live = 0;
-    if (LiveStatusValue(unit, group, index, &live)) w[0] = live;
+    w[0] = unit.ReportedValue(group, index);
     if (!Described(w)) {
         PutHeader(out, index, group, 1, 4);
         Put32BigEndian(out, static_cast<uint32_t>(w[0]));

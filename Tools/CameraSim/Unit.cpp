@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "CameraSim/Catalogue.h"
+#include "CameraSim/ControlFile.h"
 #include "CameraSim/Servers.h"
 
 namespace camsim {
@@ -15,10 +17,13 @@ std::mutex printLock;  // whole console lines from every server thread
 Unit::Unit(Options options) : options_(std::move(options)) {
     params_.assign(2 * 256, ParamWords{});
     messages_.assign(2 * 16, std::string());
+    forced_.assign(2 * 256, {false, 0});
     {
         std::lock_guard<std::mutex> lock(tableLock_);
         FillCatalogue_locked();
     }
+    for (const Options::ForcedValue& f : options_.forced) Force(f.group, f.index, f.value);
+    if (options_.partialStill) stillMode_ = StillMode::Partial;
     AddPortServers(*this);
 }
 
@@ -29,6 +34,10 @@ void Unit::AddServer(std::unique_ptr<PortServer> server) { servers_.push_back(st
 bool Unit::Start() {
     startUs_ = MonotonicUs();
     running_ = true;
+    if (!options_.controlFile.empty()) {
+        control_ = std::make_unique<ControlFileWatcher>(*this, options_.controlFile);
+        control_->Start();
+    }
     // One line per port server, in port order (see Servers.h).
     for (auto& server : servers_) {
         if (!server->Start(*this)) {
@@ -42,6 +51,7 @@ bool Unit::Start() {
 
 void Unit::Stop() {
     if (!running_.exchange(false)) return;
+    if (control_) control_->Stop();
     for (auto it = servers_.rbegin(); it != servers_.rend(); ++it) (*it)->Stop();
 }
 
@@ -80,6 +90,34 @@ void Unit::SetMessage(int group, int index, const std::string& text) {
     std::lock_guard<std::mutex> lock(tableLock_);
     messages_[static_cast<size_t>(group * 16 + index)] = text.substr(0, 255);
     ++generation_;
+}
+
+bool Unit::ForcedValue(int group, int index, int32_t* value) const {
+    if (group < 0 || group > 1 || index < 0 || index > 255) return false;
+    std::lock_guard<std::mutex> lock(tableLock_);
+    const auto& f = forced_[static_cast<size_t>(group * 256 + index)];
+    if (f.first) *value = f.second;
+    return f.first;
+}
+
+void Unit::Force(int group, int index, int32_t value) {
+    if (group < 0 || group > 1 || index < 0 || index > 255) return;
+    std::lock_guard<std::mutex> lock(tableLock_);
+    forced_[static_cast<size_t>(group * 256 + index)] = {true, value};
+    ++generation_;
+}
+
+void Unit::ReleaseAllForced() {
+    std::lock_guard<std::mutex> lock(tableLock_);
+    for (auto& f : forced_) f = {false, 0};
+    ++generation_;
+}
+
+int32_t Unit::ReportedValue(int group, int index) const {
+    int32_t value = 0;
+    if (ForcedValue(group, index, &value)) return value;
+    if (LiveStatusValue(*this, group, index, &value)) return value;
+    return ParamValue(group, index);
 }
 
 uint32_t Unit::ServiceVersion() const { return static_cast<uint32_t>(ParamValue(0, 0)); }

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Base/Clock.h"
@@ -55,12 +56,26 @@ struct Options {
 
     // Firmware update (port 8006).
     int firmwareResult = -1;  // >= 0 forces the result byte
+    int firmwareDelayMs = 0;  // the result byte waits this long
+
+    // Camera states for the program to show: status words held at a value
+    // (--force and the named state options), a still cut short, and a
+    // control file watched for the same at run time (ControlFile.h).
+    struct ForcedValue {
+        int group = 0;
+        int index = 0;
+        int32_t value = 0;
+    };
+    std::vector<ForcedValue> forced;
+    bool partialStill = false;
+    std::string controlFile;
 
     // Port offset for tests that cannot use the fixed ports (0 in the program).
     int portBase = 0;
 };
 
 class PortServer;
+class ControlFileWatcher;
 
 // Words of one parameter record as the service sends them.
 using ParamWords = std::array<int32_t, 55>;
@@ -96,6 +111,18 @@ public:
     // Incremented on every change; video and capture watch it for new settings.
     uint64_t Generation() const { return generation_.load(); }
 
+    // The value the service reports for an index: a forced value first,
+    // then the live status of the moment (Catalogue.h), else the stored one.
+    int32_t ReportedValue(int group, int index) const;
+    bool ForcedValue(int group, int index, int32_t* value) const;
+    void Force(int group, int index, int32_t value);
+    void ReleaseAllForced();
+
+    // How the next stills are sent (capture ports): whole, cut in half, or not at all.
+    enum class StillMode { Whole, Partial, Fail };
+    StillMode Stills() const { return stillMode_.load(); }
+    void SetStills(StillMode mode) { stillMode_ = mode; }
+
     // Firmware version reported on port 8006 and as parameter 0 of group 0.
     uint32_t ServiceVersion() const;
     void SetServiceVersion(uint32_t version);
@@ -119,6 +146,9 @@ private:
     mutable std::mutex tableLock_;
     std::vector<ParamWords> params_;         // [group * 256 + index], guarded by tableLock_
     std::vector<std::string> messages_;      // [group * 16 + index], guarded by tableLock_
+    std::vector<std::pair<bool, int32_t>> forced_;  // [group * 256 + index], guarded by tableLock_
+    std::atomic<StillMode> stillMode_{StillMode::Whole};
+    std::unique_ptr<ControlFileWatcher> control_;  // started and stopped with the unit
     std::atomic<uint64_t> generation_{0};
     std::atomic<bool> running_{false};
     std::atomic<int64_t> startUs_{0};

@@ -1,5 +1,6 @@
 #include "CameraSim/UpdateServer.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <zlib.h>
@@ -100,6 +101,11 @@ private:
             result = 0;
         }
         unit_->Print("firmware update: version %u, %u bytes, result %d", newVersion, size, result);
+        // A slow camera: the verdict comes late (the connection's end cuts the wait short).
+        if (unit_->Opts().firmwareDelayMs > 0) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, unit_->Opts().firmwareDelayMs) > 0) return;
+        }
         const uint8_t byte = static_cast<uint8_t>(result);
         if (!SendAllFd(fd, &byte, 1)) return;
         if (result == 0 && !pending_.exchange(true)) ScheduleRestart(newVersion);

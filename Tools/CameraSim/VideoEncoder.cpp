@@ -19,14 +19,8 @@ namespace camsim {
 
 namespace {
 
-constexpr int kNoiseShift = 64;
-
 const char* kProfiles[3] = {"baseline", "main", "high"};
 const int kLevels[3] = {40, 41, 42};
-
-// Colour bars (Y, U, V) of the moving test picture.
-const uint8_t kBars[8][3] = {{235, 128, 128}, {210, 16, 146}, {170, 166, 16}, {145, 54, 34},
-                             {106, 202, 222}, {81, 90, 240},  {41, 240, 110}, {16, 128, 128}};
 
 void FillRect(uint8_t* plane, int stride, int width, int height, int x0, int y0, int w, int h, uint8_t value) {
     int x1 = x0 + w, y1 = y0 + h;
@@ -93,71 +87,16 @@ bool VideoEncoder::Configure(const VideoSettings& wanted) {
         return false;
     }
     pts_ = 0;
-    noiseStride_ = settings_.width + kNoiseShift;
-    noise_.resize(static_cast<size_t>(noiseStride_) * static_cast<size_t>(settings_.height + kNoiseShift));
-    uint32_t seed = 0x2545F491u;
-    for (uint8_t& n : noise_) {
-        seed = seed * 1664525u + 1013904223u;
-        n = static_cast<uint8_t>(seed >> 28);  // 0..15
-    }
     return true;
 }
 
-void VideoEncoder::DrawPicture(uint32_t frameNumber, const std::string& caption) {
-    const int w = settings_.width, h = settings_.height;
-    uint8_t* Y = picture_->data[0];
-    uint8_t* U = picture_->data[1];
-    uint8_t* V = picture_->data[2];
-    const int sy = picture_->linesize[0], su = picture_->linesize[1], sv = picture_->linesize[2];
-    const int cw = w / 2, ch = h / 2;
-    // Bars scroll left by 4 pixels per picture.
-    const int shift = static_cast<int>((static_cast<uint64_t>(frameNumber) * 4) % static_cast<uint64_t>(w));
-    for (int x = 0; x < w; ++x) {
-        int bar = ((x + shift) % w) * 8 / w;
-        Y[x] = kBars[bar][0];
-    }
-    for (int y = 1; y < h; ++y) memcpy(Y + static_cast<size_t>(y) * sy, Y, static_cast<size_t>(w));
-    for (int x = 0; x < cw; ++x) {
-        int bar = ((2 * x + shift) % w) * 8 / w;
-        U[x] = kBars[bar][1];
-        V[x] = kBars[bar][2];
-    }
-    for (int y = 1; y < ch; ++y) {
-        memcpy(U + static_cast<size_t>(y) * su, U, static_cast<size_t>(cw));
-        memcpy(V + static_cast<size_t>(y) * sv, V, static_cast<size_t>(cw));
-    }
-    // A grey box bouncing across the picture.
-    const int box = h / 6 > 8 ? h / 6 : 8;
-    const int spanX = w - box > 1 ? w - box : 1, spanY = h - box > 1 ? h - box : 1;
-    const int px = static_cast<int>((frameNumber * 7u) % (2u * spanX));
-    const int py = static_cast<int>((frameNumber * 5u) % (2u * spanY));
-    const int bx = px < spanX ? px : 2 * spanX - px;
-    const int by = py < spanY ? py : 2 * spanY - py;
-    FillRect(Y, sy, w, h, bx, by, box, box, 128);
-    FillRect(U, su, cw, ch, bx / 2, by / 2, box / 2, box / 2, 128);
-    FillRect(V, sv, cw, ch, bx / 2, by / 2, box / 2, box / 2, 128);
-
-    // Noise of +-8 levels at a different offset every picture.
-    const int ox = static_cast<int>((frameNumber * 37u) % kNoiseShift), oy = static_cast<int>((frameNumber * 23u) % kNoiseShift);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = Y + static_cast<size_t>(y) * sy;
-        const uint8_t* n = noise_.data() + static_cast<size_t>(y + oy) * noiseStride_ + ox;
-        for (int x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(row[x] + n[x] - 8);
-    }
-
-    const int scale = h >= 720 ? 3 : (h >= 360 ? 2 : 1);
-    if (!caption.empty()) DrawCaption(Y, sy, w, h, 8 * scale, h - 16 * scale, scale, caption);
-    // Neutral chroma under the number blocks so they stay black and white.
-    const int block = FrameNumberBlockSize(w);
-    FillRect(U, su, cw, ch, 0, 0, (kFrameNumberBits + 3) * block / 2, 3 * block / 2, 128);
-    FillRect(V, sv, cw, ch, 0, 0, (kFrameNumberBits + 3) * block / 2, 3 * block / 2, 128);
-    DrawFrameNumber(Y, sy, w, h, frameNumber);
-}
-
-bool VideoEncoder::Encode(uint32_t frameNumber, const std::string& caption, bool forceKey, AccessUnit* out) {
+bool VideoEncoder::Encode(uint32_t frameNumber, const PictureSettings& picture, const std::string& caption,
+                          bool forceKey, AccessUnit* out) {
     if (!ctx_) return false;
     if (av_frame_make_writable(picture_) < 0) return false;
-    DrawPicture(frameNumber, caption);
+    const YuvPlanes planes{picture_->data[0],     picture_->data[1],     picture_->data[2], picture_->linesize[0],
+                           picture_->linesize[1], picture_->linesize[2], settings_.width,   settings_.height};
+    renderer_.Render(picture, frameNumber, caption, planes);
     picture_->pts = pts_++;
     picture_->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (avcodec_send_frame(ctx_, picture_) < 0) return false;

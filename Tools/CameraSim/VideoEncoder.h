@@ -2,8 +2,9 @@
 // libavcodec, zero-latency tuning: one access unit out per picture in, no
 // B-frames, parameter sets in front of every key frame).
 //
-// The test picture moves (scrolling colour bars and a bouncing box), carries
-// the caption (message 3) burned in with a tiny built-in font, and shows its
+// The test picture (PictureRenderer, Picture.h) moves (scrolling colour bars
+// and a bouncing box), follows the channel's visible settings, carries the
+// caption (message 3) as the annotation settings place it, and shows its
 // frame number as a row of black and white blocks in the top-left corner so
 // that a consumer can tell which picture it decoded (ReadFrameNumber).
 //
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "CameraSim/Picture.h"
 
 extern "C" {
 struct AVCodecContext;
@@ -48,12 +51,13 @@ public:
     // (Re)creates the encoder; false (and a line on stderr) on failure.
     bool Configure(const VideoSettings& settings);
     const VideoSettings& Settings() const { return settings_; }
-    // Draws picture `frameNumber` with `caption` and encodes it. The next
-    // picture is a key frame when `forceKey` is set. False on encoder errors.
-    bool Encode(uint32_t frameNumber, const std::string& caption, bool forceKey, AccessUnit* out);
+    // Draws picture `frameNumber` as `picture` shows it, with `caption`, and
+    // encodes it. The next picture is a key frame when `forceKey` is set.
+    // False on encoder errors.
+    bool Encode(uint32_t frameNumber, const PictureSettings& picture, const std::string& caption, bool forceKey,
+                AccessUnit* out);
 
 private:
-    void DrawPicture(uint32_t frameNumber, const std::string& caption);
     void Release();
 
     VideoSettings settings_;
@@ -61,10 +65,7 @@ private:
     AVFrame* picture_ = nullptr;
     AVPacket* packet_ = nullptr;
     int64_t pts_ = 0;
-    // Sensor-like noise added to the luma, shifted every picture so that the
-    // stream costs what a real camera's does (bits and decoding time).
-    std::vector<uint8_t> noise_;
-    int noiseStride_ = 0;
+    PictureRenderer renderer_;
 };
 
 // Frame-number blocks: a white and a black marker block, then 24 bits, most

@@ -171,8 +171,11 @@ void VideoChannel::RunLive() {
             forceKey = forceKey || keyWanted_;
             keyWanted_ = false;
         }
+        // Picture settings are read every picture: status words that change
+        // by themselves (the LED's thermal state) show as soon as they do.
+        const PictureSettings picture = ReadPictureSettings(unit_, channel_);
         auto au = std::make_shared<AccessUnit>();
-        if (!encoder.Encode(frameNumber++, unit_.Message(channel_, kCaptionMessage), forceKey, au.get())) {
+        if (!encoder.Encode(frameNumber++, picture, unit_.Message(channel_, kCaptionMessage), forceKey, au.get())) {
             configured = false;
             continue;
         }
@@ -187,10 +190,11 @@ void VideoChannel::RunReplay() {
     std::vector<std::shared_ptr<const AccessUnit>> pictures;
     if (encoder.Configure(settings)) {
         const std::string caption = unit_.Message(channel_, kCaptionMessage);
+        const PictureSettings picture = ReadPictureSettings(unit_, channel_);
         const int count = static_cast<int>(unit_.Opts().replayS * settings.frameRate);
         for (int i = 0; i < count && !stopping_; ++i) {
             auto au = std::make_shared<AccessUnit>();
-            if (!encoder.Encode(static_cast<uint32_t>(i), caption, i == 0, au.get())) break;
+            if (!encoder.Encode(static_cast<uint32_t>(i), picture, caption, i == 0, au.get())) break;
             pictures.push_back(std::move(au));
         }
     }

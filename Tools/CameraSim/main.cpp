@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +84,23 @@ Setter Switch(bool Options::*field, bool value) {
     };
 }
 
+// A held status word for the named camera-state options: "G" alone or "G:V".
+Setter ForceState(std::initializer_list<int> list, int32_t fixedValue, bool takesValue) {
+    const std::vector<int> indices(list);  // the list's own storage ends with the table's construction
+    return [=](Options& o, const char* t) {
+        long long group = 0, value = fixedValue;
+        std::string text = t;
+        const size_t colon = text.find(':');
+        if (takesValue != (colon != std::string::npos)) return false;
+        if (!ParseLong(text.substr(0, colon).c_str(), &group) || group < 0 || group > 1) return false;
+        if (takesValue && (!ParseLong(text.substr(colon + 1).c_str(), &value, 0) || value < 0 || value > 0xFFFFFFFFLL))
+            return false;
+        for (int index : indices)
+            o.forced.push_back({static_cast<int>(group), index, static_cast<int32_t>(static_cast<uint32_t>(value))});
+        return true;
+    };
+}
+
 // Options of the whole program (not of a unit).
 int unitCount = 1;
 
@@ -138,6 +156,34 @@ const std::vector<OptionDef>& OptionTable() {
          Seconds(&Options::scanlinkSilentAfterS)},
         // Firmware update (port 8006).
         {"--firmware-result", "R", "force the firmware result byte (0..255)", Int(&Options::firmwareResult, -1, 255)},
+        {"--firmware-delay-ms", "M", "the firmware result byte waits M ms", Int(&Options::firmwareDelayMs, 0, 60000)},
+        // Camera states (status words held at a value; see also --control-file).
+        {"--force", "G:I=V", "the service reports V for parameter I of group G (repeatable)",
+         [](Options& o, const char* t) {
+             int g = 0, i = 0;
+             long long v = 0;
+             char tail = 0;
+             if (sscanf(t, "%d:%d=%lli%c", &g, &i, &v, &tail) != 3 || g < 0 || g > 1 || i < 0 || i > 255 ||
+                 v < INT32_MIN || v > 0xFFFFFFFFLL)
+                 return false;
+             o.forced.push_back({g, i, static_cast<int32_t>(static_cast<uint32_t>(v))});
+             return true;
+         }},
+        {"--connection-error", "G", "camera G reports a sensor error (status 74 = 10)", ForceState({74}, 10, false)},
+        {"--led-dimmed", "G", "the LED of group G is dimmed (43 = 1)", ForceState({43}, 1, false)},
+        {"--led-shutdown", "G", "the LED of group G is shut down (43 = 2)", ForceState({43}, 2, false)},
+        {"--asl-error", "G:BITS", "ASL error bits of group G (44)", ForceState({44}, 0, true)},
+        {"--nvm-error", "G:BITS", "NVM error bits of group G (45)", ForceState({45}, 0, true)},
+        {"--diag", "G:BITS", "DIAG1, DIAG2, DIAG3 and BSUV registers of group G (55 to 58)",
+         ForceState({55, 56, 57, 58}, 0, true)},
+        {"--overheat", "G", "temperatures of group G out of range (ASL 180 C, LED, case and chip 95 C)",
+         [](Options& o, const char* t) {
+             if (!ForceState({49}, 1800, false)(o, t)) return false;
+             return ForceState({50, 51, 52, 53}, 950, false)(o, t);
+         }},
+        {"--partial-still", nullptr, "stills stop half-way through the file", Switch(&Options::partialStill, true)},
+        {"--control-file", "PATH", "watch PATH for camera states to inject while running (force/set/message/still lines)",
+         Text(&Options::controlFile)},
         // Tests only.
         {"--port-base", "B", "add B to every TCP port (tests)", Int(&Options::portBase, 0, 50000)},
     };

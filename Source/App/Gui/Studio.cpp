@@ -30,6 +30,7 @@
 #include "UI/CameraView.h"
 #include "UI/Panels.h"
 #include "UI/Style.h"
+#include "Video/Camera/Mdns.h"
 
 namespace gui {
 
@@ -69,6 +70,8 @@ picam::MonitorOptions MonitorOptionsFromEnvironment() {
         options.stem = stem;
         LOGF(LOG_INFO, LOG_SRC_MAIN, "Camera host names from ORVEX_CAMERA_STEM: %s.local", stem);
     }
+    if (MdnsLoopbackOnly())
+        LOGF(LOG_INFO, LOG_SRC_MAIN, "Camera discovery on loopback only (ORVEX_MDNS_LOOPBACK_ONLY)");
     return options;
 }
 

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -218,6 +219,26 @@ int MdnsOpenGroupSocket(const std::string& interfaceAddress) {
     return fd;
 }
 
+bool MdnsLoopbackOnly() {
+    const char* value = getenv("ORVEX_MDNS_LOOPBACK_ONLY");
+    return value != nullptr && value[0] != 0 && strcmp(value, "0") != 0;
+}
+
+std::vector<std::string> MdnsQueryInterfaces(bool loopbackOnly) {
+    std::vector<std::string> addresses;
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) != 0) return addresses;
+    for (ifaddrs* i = interfaces; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP)) continue;
+        if (loopbackOnly && !(i->ifa_flags & IFF_LOOPBACK)) continue;
+        char text[INET_ADDRSTRLEN];
+        if (inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text))
+            addresses.push_back(text);
+    }
+    freeifaddrs(interfaces);
+    return addresses;
+}
+
 bool MdnsQueryIPv4(const std::string& name, std::string* address, int waitMs) {
     address->clear();
     const uint16_t id = NewQueryId();
@@ -237,17 +258,13 @@ bool MdnsQueryIPv4(const std::string& name, std::string* address, int waitMs) {
     inet_pton(AF_INET, kMdnsGroup, &group.sin_addr);
 
     int sent = 0;
-    ifaddrs* interfaces = nullptr;
-    if (getifaddrs(&interfaces) == 0) {
-        for (ifaddrs* i = interfaces; i; i = i->ifa_next) {
-            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP)) continue;
-            in_addr local = reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr;
-            if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) != 0) continue;
-            if (sendto(fd, query.data(), query.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&group),
-                       sizeof group) == static_cast<ssize_t>(query.size()))
-                ++sent;
-        }
-        freeifaddrs(interfaces);
+    for (const std::string& interfaceAddress : MdnsQueryInterfaces(MdnsLoopbackOnly())) {
+        in_addr local{};
+        if (inet_pton(AF_INET, interfaceAddress.c_str(), &local) != 1) continue;
+        if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) != 0) continue;
+        if (sendto(fd, query.data(), query.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&group), sizeof group) ==
+            static_cast<ssize_t>(query.size()))
+            ++sent;
     }
 
     bool found = false;

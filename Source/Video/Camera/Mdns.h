@@ -12,7 +12,10 @@
 //
 // The query goes out on every up IPv4 interface, loopback included (Linux
 // delivers multicast on lo once the outgoing interface is set explicitly),
-// and the first valid answer wins.
+// and the first valid answer wins. With ORVEX_MDNS_LOOPBACK_ONLY set in the
+// environment (any value but "" and "0") it goes out on loopback interfaces
+// only: test runs that cannot have a private network namespace set it so that
+// no query leaves the machine.
 //
 // The packet helpers below are pure functions, shared with the simulator's
 // responder and tested against hand-made packets.
@@ -29,7 +32,14 @@ constexpr const char* kMdnsGroup = "224.0.0.251";
 constexpr uint16_t kDnsTypeA = 1;
 constexpr uint16_t kDnsClassIn = 1;
 
-// Sends the query and waits at most `waitMs` for an answer. True and the
+// True when ORVEX_MDNS_LOOPBACK_ONLY limits queries to loopback (read on
+// every call; nothing may change the environment while queries run).
+bool MdnsLoopbackOnly();
+// The addresses of the up IPv4 interfaces a query goes out on, in the order
+// getifaddrs lists them; loopback interfaces only when `loopbackOnly`.
+std::vector<std::string> MdnsQueryInterfaces(bool loopbackOnly);
+
+// Sends the query on MdnsQueryInterfaces(MdnsLoopbackOnly()) and waits at most `waitMs` for an answer. True and the
 // dotted address when one came.
 bool MdnsQueryIPv4(const std::string& name, std::string* address, int waitMs = kMdnsWaitMs);
 

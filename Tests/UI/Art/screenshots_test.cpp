@@ -3,27 +3,29 @@
 // model. Screenshots go to <build>/screenshots/ for people to look at; the
 // checks here are what a user would see in them, not pixel comparisons.
 //
-// The Studio runs in a network namespace of its own when the system allows
-// it (unshare -rn), so that no simulated unit of another test answering on
-// loopback can end the searching screen early.
+// ctest runs the program in a network namespace of its own
+// (tools/with-netns), so no simulated unit of another test can answer on
+// loopback and end the searching screen early.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <stb_image.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
 #include "Support/TempFolder.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -33,71 +35,14 @@ bool OnPath(const char* program) {
     return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// A child process started with fork/exec, stopped with SIGTERM (then SIGKILL).
-class Child {
-public:
-    ~Child() { Stop(); }
+using testfiles::ReadText;
+using testsupport::ChildProcess;
+using testsupport::Shot;
+using testsupport::WaitUntil;
 
-    // `setup` runs in the child before exec (environment, folder, descriptors).
-    bool Start(const std::vector<std::string>& args, const std::function<void()>& setup) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (setup) setup();
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        return pid_ > 0;
-    }
-
-    bool Running() {
-        if (pid_ <= 0) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            exitStatus_ = status;
-            return false;
-        }
-        return true;
-    }
-
-    void Stop() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        for (int i = 0; i < 100 && Running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &exitStatus_, 0);
-            pid_ = -1;
-        }
-    }
-
-    int ExitStatus() const { return exitStatus_; }
-
-private:
-    pid_t pid_ = -1;
-    int exitStatus_ = 0;
-};
-
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    int Lum(int x, int y) const {
-        const uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-        return (p[0] * 30 + p[1] * 59 + p[2] * 11) / 100;
-    }
-    const uint8_t* At(int x, int y) const { return &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3]; }
-};
-
-bool Load(const std::string& file, Shot* shot) {
-    int comp = 0;
-    stbi_uc* data = stbi_load(file.c_str(), &shot->w, &shot->h, &comp, 3);
-    if (data == nullptr) return false;
-    shot->rgb.assign(data, data + size_t(shot->w) * size_t(shot->h) * 3);
-    stbi_image_free(data);
-    return shot->w == kScreenW && shot->h == kScreenH;
+int Lum(const Shot& s, int x, int y) {
+    const uint8_t* p = s.At(x, y);
+    return (p[0] * 30 + p[1] * 59 + p[2] * 11) / 100;
 }
 
 // Counts the pixels of a rectangle that pass `test`.
@@ -124,78 +69,55 @@ protected:
         ASSERT_TRUE(StartXvfb());
     }
 
+    // A screen of the size the checks below assume, on a display number the
+    // server picks itself; this process's DISPLAY names it (for import).
     bool StartXvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        const std::string fd = std::to_string(fds[1]);
-        xvfb_.Start({"Xvfb", "-displayfd", fd, "-screen", "0", std::to_string(kScreenW) + "x" +
-                                                                   std::to_string(kScreenH) + "x24",
-                     "-nolisten", "tcp"},
-                    [&] {
-                        close(fds[0]);
-                        const int null = open("/dev/null", O_WRONLY);
-                        dup2(null, 2);
-                    });
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (number.empty()) return false;
-        display_ = ":" + number;
+        const std::string number = home_.File("display");
+        xvfb_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"sh", "-c",
+                                     "exec Xvfb -displayfd 3 -screen 0 " + std::to_string(kScreenW) + "x" +
+                                         std::to_string(kScreenH) + "x24 -nolisten tcp 3>'" + number + "'"},
+            ChildProcess::Options{{}, home_.File("xvfb.out"), ""});
+        const auto named = [&] { return ReadText(number).find('\n') != std::string::npos; };
+        if (!WaitUntil(named, std::chrono::seconds(20))) return false;
+        display_ = ":" + ReadText(number).substr(0, ReadText(number).find('\n'));
+        setenv("DISPLAY", display_.c_str(), 1);
         return true;
     }
 
     void StartStudio() {
-        const bool isolate = std::system("unshare -rn true >/dev/null 2>&1") == 0;
-        std::vector<std::string> args;
-        if (isolate) args = {"unshare", "-rn"};
-        args.push_back(studio_);
         const std::string home = home_.Dir();
-        const std::string log = home_.File("studio.out");
-        studio_process_.Start(args, [&] {
-            if (chdir(home.c_str()) != 0) _exit(126);
-            setenv("DISPLAY", display_.c_str(), 1);
-            setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-            setenv("HOME", home.c_str(), 1);
-            setenv("XDG_DATA_HOME", home.c_str(), 1);
-            setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(out, 2);
-        });
+        ChildProcess::Options options;
+        options.env = {"DISPLAY=" + display_, "LIBGL_ALWAYS_SOFTWARE=1", "HOME=" + home, "XDG_DATA_HOME=" + home,
+                       "XDG_CONFIG_HOME=" + home};
+        options.output = home_.File("studio.out");
+        options.workDir = home;
+        studio_process_ = std::make_unique<ChildProcess>(std::vector<std::string>{studio_}, options);
     }
 
     // Takes screenshots until `wanted` accepts one (then saved under `name`),
     // the Studio ends, or the time runs out.
     bool WaitForScreen(const std::string& name, const std::function<bool(const Shot&)>& wanted, Shot* shot) {
         const std::string file = home_.File("shot.png");
-        const std::string command = "import -display " + display_ + " -window root png24:'" + file + "' 2>/dev/null";
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline && studio_process_.Running()) {
-            if (std::system(command.c_str()) == 0 && Load(file, shot) && wanted(*shot)) {
-                std::filesystem::copy_file(file, shots_ + "/" + name, std::filesystem::copy_options::overwrite_existing);
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+        bool running = true;
+        const bool seen = WaitUntil(
+            [&] {
+                running = studio_process_->Running();
+                if (!running) return false;
+                *shot = testsupport::Screenshot(file);
+                return shot->ok && shot->width == kScreenW && shot->height == kScreenH && wanted(*shot);
+            },
+            std::chrono::seconds(60), std::chrono::milliseconds(100));
+        if (seen)
+            std::filesystem::copy_file(file, shots_ + "/" + name, std::filesystem::copy_options::overwrite_existing);
+        return seen && running;
     }
 
-    std::string StudioOutput() {
-        std::string text;
-        if (FILE* f = fopen(home_.File("studio.out").c_str(), "r")) {
-            char buffer[4096];
-            size_t n;
-            while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-            fclose(f);
-        }
-        return text;
-    }
+    std::string StudioOutput() { return ReadText(home_.File("studio.out")); }
 
     std::string studio_, shots_, display_;
     TempFolder home_;
-    Child xvfb_, studio_process_;
+    std::unique_ptr<ChildProcess> xvfb_, studio_process_;
 };
 
 TEST_F(StudioScreens, SplashThenSearchingSceneWithTheTurningModel) {
@@ -229,7 +151,7 @@ TEST_F(StudioScreens, SplashThenSearchingSceneWithTheTurningModel) {
         *hi = 0;
         for (int y = cy - 260; y < cy + 40; ++y) {
             for (int x = cx - 300; x < cx + 300; ++x) {
-                const int l = s.Lum(x, y);
+                const int l = Lum(s, x, y);
                 if (l > 12) {
                     ++*lit;
                     *lo = std::min(*lo, l);
@@ -263,11 +185,11 @@ TEST_F(StudioScreens, SplashThenSearchingSceneWithTheTurningModel) {
     ASSERT_TRUE(sawLater);
     int changed = 0;
     for (int y = cy - 260; y < cy + 40; ++y) {
-        for (int x = cx - 300; x < cx + 300; ++x) changed += std::abs(later.Lum(x, y) - searching.Lum(x, y)) > 20;
+        for (int x = cx - 300; x < cx + 300; ++x) changed += std::abs(Lum(later, x, y) - Lum(searching, x, y)) > 20;
     }
     EXPECT_GT(changed, 500) << "the model does not turn";
 
-    studio_process_.Stop();
+    EXPECT_EQ(studio_process_->Terminate(std::chrono::seconds(20)), 0) << StudioOutput();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "App/CameraBinding.h"
 #include "Base/Log.h"
 #include "CameraSim/Unit.h"
+#include "Support/Wait.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"
@@ -26,14 +27,13 @@ using namespace std::chrono_literals;
 
 // Runs frames of the binding (every 20 ms) until the condition holds.
 bool BindUntil(AppState& app, const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        BindCameras(app);
-        AssignViewPositions(app);
-        if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return testsupport::WaitUntil(
+        [&] {
+            BindCameras(app);
+            AssignViewPositions(app);
+            return condition();
+        },
+        limit);
 }
 
 class BindingTest : public ::testing::Test {

@@ -1,10 +1,13 @@
 // The main window as a user meets it, under Xvfb against a simulated
 // two-channel unit on this test's own loopback addresses: the layout popup
 // switches every layout (settings.ini follows, both channels stream), the
-// guides show on the live pictures, the system menu changes the UI scale,
+// guides show on the live pictures, the settings toggle opens the settings
+// panel's place and a press outside closes it, the system menu changes the
+// UI scale, the session button refuses during a recording with an alert,
 // closing during a recording asks first ("Cancel" keeps running, "Save and
 // Close" finalises both recordings) and switching views during a recording
-// asks first. Screenshots of every layout, the menu and each popup go to
+// asks first, and a view's own snapshot button takes a still of that camera.
+// Screenshots of every layout, the menu and each popup go to
 // <build>/screenshots/.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -23,14 +26,17 @@
 #include <vector>
 
 #include "Session/SessionFile.h"
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testsupport::ReadFileText;
+using testfiles::ReadText;
 using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -123,8 +129,8 @@ protected:
                                      "ORVEX_CAMERA_STEM=" + stem},
             fs::path(temp_.Dir()) / "studio.log");
     }
-    std::string Log() const { return ReadFileText(fs::path(temp_.Dir()) / "studio.log"); }
-    std::string SettingsText() const { return ReadFileText(data_ / "settings.ini"); }
+    std::string Log() const { return ReadText(fs::path(temp_.Dir()) / "studio.log"); }
+    std::string SettingsText() const { return ReadText(data_ / "settings.ini"); }
     bool SettingsHave(const std::string& line) const {
         const std::string text = SettingsText();
         return text.find(line + "\r\n") != std::string::npos || text.find(line + "\n") != std::string::npos;
@@ -148,7 +154,7 @@ protected:
                 return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
                        ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
             },
-            60s))
+            60s, 200ms))
             << Log();
         std::this_thread::sleep_for(1s);
     }
@@ -160,7 +166,21 @@ protected:
     }
     // The screen shows the popup closed (frames can lag behind on a busy machine).
     bool PopupGone(const Geometry& g) {
-        return WaitUntil([&] { return !PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms);
+        return WaitUntil([&] { return !LayoutPopupShown(g); }, 20s, 300ms);
+    }
+    // The layout popup's background left of its first button and between the first two.
+    bool LayoutPopupShown(const Geometry& g) {
+        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "popup.png");
+        return shot.ok && Near(shot.At(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()), 64, 66, 66, 8) &&
+               Near(shot.At(g.layoutButtonX(0) + int(45 * g.s), g.layoutButtonY()), 64, 66, 66, 8);
+    }
+    // Picks a layout through the popup.
+    void PickLayout(const Geometry& g, int button, const std::string& layout) {
+        Click(g.layoutToggleX(), g.barMiddle());
+        ASSERT_TRUE(WaitUntil([&] { return LayoutPopupShown(g); }, 20s, 300ms)) << "the layout popup did not open";
+        Click(g.layoutButtonX(button), g.layoutButtonY());
+        ASSERT_TRUE(WaitUntil([&] { return SettingsHave("LayoutStyle=" + layout); }, 20s, 300ms)) << SettingsText();
+        ASSERT_TRUE(PopupGone(g));
     }
     void StartRecording(const Geometry& g) {
         Click(g.recordX(), g.barMiddle());
@@ -183,7 +203,7 @@ protected:
                                   "stream=codec_name,nb_read_packets -of csv=p=0 '" +
                                   file.string() + "' > '" + out.string() + "' 2>/dev/null";
         if (std::system(probe.c_str()) != 0) return -1;
-        const std::string text = ReadFileText(out);
+        const std::string text = ReadText(out);
         if (text.rfind("h264,", 0) != 0) return -1;
         return std::atoi(text.c_str() + 5);
     }
@@ -200,7 +220,7 @@ protected:
         bool popupShot = false;
         for (const Step& step : steps) {
             Click(g.layoutToggleX(), g.barMiddle());
-            ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms))
+            ASSERT_TRUE(WaitUntil([&] { return LayoutPopupShown(g); }, 20s, 300ms))
                 << "the layout popup did not open";
             if (!popupShot) {
                 std::this_thread::sleep_for(300ms);
@@ -236,7 +256,7 @@ protected:
                 // Swap the views: the view positions are remembered in the settings.
                 Click(g.layoutToggleX(), g.barMiddle());
                 ASSERT_TRUE(
-                    WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms));
+                    WaitUntil([&] { return LayoutPopupShown(g); }, 20s, 300ms));
                 Click(g.layoutButtonX(0), g.layoutButtonY());
                 EXPECT_TRUE(WaitUntil([&] { return SettingsHave("Window=1"); }, 20s, 300ms)) << SettingsText();
                 ASSERT_TRUE(PopupGone(g)) << "the layout popup stayed open";
@@ -267,7 +287,7 @@ TEST_F(MainWindowTest, SideBySideAndStackedAt1280x800) {
 }
 
 TEST_F(MainWindowTest, OverlapSwapAndSingleAt1280x800) {
-    WriteSettings("SplitVertical", kWindow1280, kGuidesConfig);
+    WriteSettings("SingleCamera", kWindow1280, kGuidesConfig);
     Start("127.0.63.2", "orvexmain63b");
     Geometry g{100, 100, 1280, 800};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
@@ -289,7 +309,7 @@ TEST_F(MainWindowTest, SideBySideAndStackedAt1920x1080) {
 }
 
 TEST_F(MainWindowTest, OverlapSwapAndSingleAt1920x1080) {
-    WriteSettings("SplitVertical", "WindowPosX=0\nWindowPosY=0\nWindowWidth=1920\nWindowHeight=1080\n", kGuidesConfig);
+    WriteSettings("SingleCamera", "WindowPosX=0\nWindowPosY=0\nWindowWidth=1920\nWindowHeight=1080\n", kGuidesConfig);
     Start("127.0.63.7", "orvexmain63g");
     Geometry g{0, 0, 1920, 1080};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
@@ -297,12 +317,24 @@ TEST_F(MainWindowTest, OverlapSwapAndSingleAt1920x1080) {
     EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
 }
 
-TEST_F(MainWindowTest, SystemMenuChangesTheUiScale) {
+TEST_F(MainWindowTest, SettingsPanelPlaceAndSystemMenuUiScale) {
     WriteSettings("SingleCamera", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n");
     Start("127.0.63.3", "orvexmain63c");
     Geometry g{100, 100, 1280, 800};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
     ASSERT_FLOAT_EQ(g.s, 1.0f) << "the menu positions below are for scale 1";
+    // The settings toggle opens the settings panel's place at the right edge
+    // (580 wide, the window colour); a press in the body outside it closes it.
+    const auto panelShown = [&] {
+        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "panel.png");
+        return shot.ok && Near(shot.At(g.x0 + g.w - 290, g.y0 + 300), 54, 56, 61, 6) &&
+               Near(shot.At(g.x0 + g.w - 570, g.y0 + 300), 54, 56, 61, 6);
+    };
+    Click(g.x0 + g.w - g.d() + 32, g.barMiddle());
+    ASSERT_TRUE(WaitUntil(panelShown, 20s, 300ms)) << Log();
+    Shoot("settings-panel-place.png");
+    Click(g.x0 + 300, g.y0 + 300);
+    EXPECT_TRUE(WaitUntil([&] { return !panelShown(); }, 20s, 300ms)) << "a press outside did not close the panel";
     // Right click on the bar: "SysPopup" under the pointer; "Settings" opens
     // "UI Scale" and the keyboard switch; "UI Scale" the four choices.
     Click(700, g.titleY(), 3);
@@ -330,7 +362,7 @@ TEST_F(MainWindowTest, SystemMenuChangesTheUiScale) {
                    Near(shot.At(g.x0 + 400, g.y0 + g.h - 30), 22, 23, 24, 6) &&
                    !Near(shot.At(g.x0 + 400, g.y0 + g.h - 60), 22, 23, 24, 6);
         },
-        15s);
+        15s, 200ms);
     EXPECT_TRUE(rebuilt) << Log();
     std::this_thread::sleep_for(500ms);
     Shoot("ui-scale-50.png");
@@ -342,11 +374,21 @@ TEST_F(MainWindowTest, SystemMenuChangesTheUiScale) {
 
 TEST_F(MainWindowTest, CloseDuringRecordingAsksFirst) {
     PrepareSession();
-    WriteSettings("SplitVertical", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n");
+    WriteSettings("SingleCamera", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n");
     Start("127.0.63.4", "orvexmain63d");
     Geometry g{100, 100, 1280, 800};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
+    ASSERT_NO_FATAL_FAILURE(PickLayout(g, 4, "SplitVertical"));
     ASSERT_NO_FATAL_FAILURE(StartRecording(g));
+    // The session button refuses while recording, with the alert popup.
+    const auto alertShown = [&] { return PopupAt(g.x0 + g.w / 2 - 250, g.y0 + g.h / 2 - 75); };
+    Click(g.x0 + 265, g.titleY());
+    ASSERT_TRUE(WaitUntil(alertShown, 20s, 300ms)) << Log();
+    std::this_thread::sleep_for(300ms);
+    Shoot("alert-stop-recording-first.png");
+    EXPECT_NE(Log().find("Please stop recording before managing sessions"), std::string::npos) << Log();
+    Click(g.x0 + g.w / 2, g.y0 + g.h / 2 + 40);  // "Okay"
+    ASSERT_TRUE(WaitUntil([&] { return !alertShown(); }, 20s, 300ms));
     // Close: the confirmation instead of the end.
     Click(g.closeX(), g.titleY());
     ASSERT_TRUE(WaitUntil([&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); }, 20s, 300ms)) << Log();
@@ -368,15 +410,16 @@ TEST_F(MainWindowTest, CloseDuringRecordingAsksFirst) {
 
 TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     PrepareSession();
-    WriteSettings("SplitVertical", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n", kGuidesConfig);
+    WriteSettings("SingleCamera", "WindowPosX=100\nWindowPosY=100\nWindowWidth=1280\nWindowHeight=800\n", kGuidesConfig);
     Start("127.0.63.5", "orvexmain63e");
     Geometry g{100, 100, 1280, 800};
     ASSERT_NO_FATAL_FAILURE(WaitReady(&g));
+    ASSERT_NO_FATAL_FAILURE(PickLayout(g, 4, "SplitVertical"));
     ASSERT_NO_FATAL_FAILURE(StartRecording(g));
     const auto dialogOpen = [&] { return PopupAt(g.x0 + g.w / 2, g.y0 + g.h / 2 - 100); };
     const auto openLayoutPopup = [&] {
         Click(g.layoutToggleX(), g.barMiddle());
-        return WaitUntil([&] { return PopupAt(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()); }, 20s, 300ms);
+        return WaitUntil([&] { return LayoutPopupShown(g); }, 20s, 300ms);
     };
     // Single view while the second view records: two buttons; "Cancel" keeps both.
     ASSERT_TRUE(openLayoutPopup());
@@ -412,6 +455,26 @@ TEST_F(MainWindowTest, SwitchingViewsDuringRecordingAsksFirst) {
     MoveTo(g.x0 + g.w / 2, g.y0 + g.h / 2);
     std::this_thread::sleep_for(1500ms);
     Shoot("recording-overlap.png");
+    // The main view's own snapshot button (centred, 16 below the picture's
+    // top, shown while the pointer is over the body): one still of that
+    // channel only. Both 4:3 and 16:9 pictures fill the body's height here.
+    const int snapX = g.x0 + g.w / 2, snapY = g.y0 + g.T() + int(16 * g.s) + int(48 * g.s);
+    MoveTo(snapX, snapY);
+    std::this_thread::sleep_for(500ms);
+    Click(snapX, snapY);
+    const std::regex still("Pipe 9-.*-P-\\d+-([01])\\.jpg");
+    const auto findStills = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(storage_)) {
+            if (std::regex_match(e.path().filename().string(), still)) names.push_back(e.path().filename());
+        }
+        return names;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return !findStills().empty(); }, 30s, 300ms)) << Log();
+    std::this_thread::sleep_for(2s);  // a second channel's still would have come by now
+    const std::vector<std::string> stills = findStills();
+    ASSERT_EQ(stills.size(), 1u);
+    EXPECT_EQ(stills[0].substr(stills[0].size() - 6), "-0.jpg");
     EXPECT_EQ(studio_->Terminate(20s), 0) << Log();
     EXPECT_GT(Packets(videos[0]), 10);
 }

@@ -17,7 +17,10 @@
 #include <vector>
 
 #include "Session/SessionFile.h"
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -31,11 +34,8 @@ const std::string kStem = "orvexsession40";
 using Process = testsupport::ChildProcess;
 using testsupport::Screenshot;
 
-bool Eventually(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    return testsupport::WaitUntil(condition, limit, 200ms);
-}
-
-std::string Slurp(const fs::path& path) { return testsupport::ReadFileText(path); }
+using testfiles::ReadText;
+using testsupport::WaitUntil;
 
 std::vector<std::string> FilesMatching(const fs::path& folder, const std::regex& pattern) {
     std::vector<std::string> names;
@@ -84,9 +84,9 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
                     "ORVEX_CAMERA_STEM=" + std::string(kStem)},
                    root / "studio.log");
     ASSERT_TRUE(studio.Started());
-    auto log = [&] { return Slurp(root / "studio.log"); };
+    auto log = [&] { return ReadText(root / "studio.log"); };
     float s = 0;
-    ASSERT_TRUE(Eventually(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const std::string text = log();
             const size_t at = text.find("UI scale ");
@@ -97,9 +97,9 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
         30s))
         << log();
     // Both channels stream (the simulator has accepted both video ports) and the splash is gone.
-    ASSERT_TRUE(Eventually(
+    ASSERT_TRUE(WaitUntil(
         [&] {
-            const std::string sims = Slurp(root / "sim.log");
+            const std::string sims = ReadText(root / "sim.log");
             return sims.find("video port 8012: connection") != std::string::npos &&
                    sims.find("video port 8013: connection") != std::string::npos;
         },
@@ -124,22 +124,22 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
         uint8_t p[3];
         return ScreenPixel(root / "ring.png", recordX, y - int(38 * s), p) && p[0] > 200 && p[1] > 200 && p[2] > 200;
     };
-    ASSERT_TRUE(Eventually(recordEnabled, 60s)) << log();
+    ASSERT_TRUE(WaitUntil(recordEnabled, 60s, 200ms)) << log();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
-    ASSERT_TRUE(Eventually(ringShown, 20s)) << log();
+    ASSERT_TRUE(WaitUntil(ringShown, 20s, 200ms)) << log();
     const std::regex video("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");
-    ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, video).size() == 2; }, 20s)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return FilesMatching(storage, video).size() == 2; }, 20s)) << log();
     std::this_thread::sleep_for(4s);
     // For a person to look at: the Stop icon while both channels record.
     const std::string shot = "import -window root '" + kBuild + "/screenshots/sessions-recording.png' >/dev/null 2>&1";
     EXPECT_EQ(std::system(shot.c_str()), 0);
     Click(recordX, y);  // Stop
-    ASSERT_TRUE(Eventually([&] { return !ringShown(); }, 20s)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return !ringShown(); }, 20s, 200ms)) << log();
     Click(snapshotX, y);
     const std::regex still("Pipe 7-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-P-\\d+-[01]\\.jpg");
-    ASSERT_TRUE(Eventually([&] { return FilesMatching(storage, still).size() == 2; }, 30s)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return FilesMatching(storage, still).size() == 2; }, 30s)) << log();
 
     const std::vector<std::string> videos = FilesMatching(storage, video);
     const std::vector<std::string> stills = FilesMatching(storage, still);
@@ -153,12 +153,12 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
                                   "stream=codec_name,nb_read_packets -of csv=p=0 '" +
                                   (storage / v).string() + "' > '" + (root / "probe.txt").string() + "'";
         ASSERT_EQ(std::system(probe.c_str()), 0) << v;
-        const std::string out = Slurp(root / "probe.txt");
+        const std::string out = ReadText(root / "probe.txt");
         EXPECT_EQ(out.rfind("h264,", 0), 0u) << v << ": " << out;
         EXPECT_GT(std::atoi(out.c_str() + 5), 10) << v << ": " << out;
     }
     for (const std::string& j : stills) {
-        const std::string bytes = Slurp(storage / j);
+        const std::string bytes = ReadText(storage / j);
         ASSERT_GT(bytes.size(), 1000u);
         EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
         EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xD8);
@@ -169,7 +169,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     SessionData saved;
     LoadSessionData(Path(storage.string()), "Pipe 7", &saved);
     EXPECT_EQ(saved.cameras.size(), 1u);
-    EXPECT_NE(Slurp(data / "settings.ini").find("RecentSession=Pipe 7"), std::string::npos);
+    EXPECT_NE(ReadText(data / "settings.ini").find("RecentSession=Pipe 7"), std::string::npos);
     sim.Terminate(10s);
     if (!getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root);
 }

@@ -19,7 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -30,7 +33,7 @@ const std::string kBuild = ORVEX_BUILD_DIR;
 // This test's own camera host name, so no other test's simulated unit answers.
 constexpr const char* kStem = "orvexwin50";
 
-using testsupport::ReadFileText;
+using testfiles::ReadText;
 using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -97,7 +100,7 @@ protected:
     std::unique_ptr<Child> StartStudio(const char* log, const std::string& exe = kBuild + "/orvex-studio") {
         return std::make_unique<Child>(std::vector<std::string>{exe}, Env(), root_ / log);
     }
-    std::string Log(const char* name) const { return ReadFileText(root_ / name); }
+    std::string Log(const char* name) const { return ReadText(root_ / name); }
 
     fs::path root_, dataFolder_, screenshots_;
 };
@@ -118,7 +121,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             first = Screenshot(screenshots_ / "studio-live.png");
             return first.ok && Stats(first).saturatedShare > 0.2;
         },
-        60s);
+        60s, 200ms);
     ASSERT_TRUE(live) << "no video on screen; log:\n" << Log("studio.log");
     EXPECT_GT(Stats(first).spread, 20.0);
     const bool moving = WaitUntil(
@@ -126,7 +129,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             second = Screenshot(root_ / "second.png");
             return second.ok && Difference(first, second) > 0.05;
         },
-        10s);
+        10s, 200ms);
     EXPECT_TRUE(moving) << "the pictures do not change";
 
     // The unit goes away: the searching screen comes back within a few seconds.
@@ -138,7 +141,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             searching = Screenshot(screenshots_ / "studio-searching.png");
             return searching.ok && Stats(searching).saturatedShare < 0.02;
         },
-        30s);
+        30s, 200ms);
     EXPECT_TRUE(searchingShown) << "video still shown after the unit went away";
 
     // It comes back: video again.
@@ -149,7 +152,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
             again = Screenshot(screenshots_ / "studio-live-again.png");
             return again.ok && Stats(again).saturatedShare > 0.2;
         },
-        60s);
+        60s, 200ms);
     EXPECT_TRUE(liveAgain) << Log("studio.log");
 
     // SIGTERM: settings with the window geometry, then "End", exit code 0.
@@ -159,7 +162,7 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     EXPECT_NE(log.find("Saving settings"), std::string::npos);
     const size_t end = log.rfind("End");
     EXPECT_NE(end, std::string::npos) << log;
-    const std::string settings = ReadFileText(dataFolder_ / "settings.ini");
+    const std::string settings = ReadText(dataFolder_ / "settings.ini");
     EXPECT_NE(settings.find("LayoutStyle=SplitVertical"), std::string::npos) << settings;
     // Xvfb's screen is 1920 x 1080 (tools/with-xvfb): the first start centres a
     // window 32 x 64 pixels smaller than the usable area.
@@ -210,7 +213,7 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
             const uint8_t* p = shot.At(600, 100 + int(8 * s));
             return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
         },
-        60s));
+        60s, 200ms));
     std::this_thread::sleep_for(500ms);
     fs::copy_file(root_ / "band.png", screenshots_ / "studio-title-bar.png", fs::copy_options::overwrite_existing);
     const std::string click = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";

@@ -1,6 +1,6 @@
-// Helpers shared by the video pipeline tests: a temporary folder, a log
-// capture through the program's log file, a simulated unit on a test
-// address, and a bounded wait.
+// Helpers shared by the video pipeline tests: a temporary folder, the log
+// capture, a simulated unit on a test address, and what a player reads from
+// a recording.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,22 +34,12 @@ namespace avtest {
 
 using TempDir = ::TempFolder;
 
-// The shared log capture, with FFmpeg's own chatter silenced (our lines go
-// to the log).
-class LogCapture : public ::LogCapture {
+// The shared log capture, with FFmpeg's own chatter silenced (our lines
+// about FFmpeg's errors go to the log).
+class LogCapture : public testsupport::LogCapture {
 public:
     LogCapture() { av_log_set_level(AV_LOG_FATAL); }
 };
-
-// Polls `done` every 5 ms for at most `limit_ms`.
-inline bool WaitFor(const std::function<bool()>& done, int limit_ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // A simulated unit with small, quick video on `address` (one of this test
 // program's own loopback addresses).
@@ -78,11 +68,17 @@ struct FileSummary {
     int codecPrivateBytes = 0;  // parameter sets stored in the container header
     int64_t duration_ms = -1;
     std::vector<int64_t> pts_ms;
+    std::vector<int64_t> dts_ms;
     std::vector<bool> key;
+    std::vector<std::string> bytes;  // of every packet, in file order
+    int decodedFrames = 0;           // pictures libavcodec made of the packets
+    int decodeErrors = 0;            // packets it refused
     std::map<std::string, std::string> metadata;
 };
 
-inline FileSummary ReadFile(const std::string& path) {
+// Everything a player sees of a recording: its stream, the packets in order
+// with their time stamps, and the pictures a decoder makes of them.
+inline FileSummary ReadRecording(const std::string& path) {
     FileSummary s;
     AVFormatContext* ctx = nullptr;
     if (avformat_open_input(&ctx, path.c_str(), nullptr, nullptr) < 0) return s;
@@ -102,13 +98,33 @@ inline FileSummary ReadFile(const std::string& path) {
             for (char& ch : key) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
             s.metadata[key] = e->value;
         }
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+        if (decoder &&
+            (avcodec_parameters_to_context(decoder, st->codecpar) < 0 || avcodec_open2(decoder, codec, nullptr) < 0))
+            avcodec_free_context(&decoder);
         AVPacket* p = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        const auto receive = [&] {
+            while (decoder && avcodec_receive_frame(decoder, frame) >= 0) {
+                ++s.decodedFrames;
+                av_frame_unref(frame);
+            }
+        };
         while (av_read_frame(ctx, p) >= 0) {
             s.pts_ms.push_back(av_rescale_q(p->pts, st->time_base, AVRational{1, 1000}));
+            s.dts_ms.push_back(av_rescale_q(p->dts, st->time_base, AVRational{1, 1000}));
             s.key.push_back(p->flags & AV_PKT_FLAG_KEY);
+            s.bytes.emplace_back(reinterpret_cast<const char*>(p->data), static_cast<size_t>(p->size));
+            if (!decoder || avcodec_send_packet(decoder, p) < 0) ++s.decodeErrors;
+            receive();
             av_packet_unref(p);
         }
+        if (decoder) avcodec_send_packet(decoder, nullptr);
+        receive();
+        av_frame_free(&frame);
         av_packet_free(&p);
+        avcodec_free_context(&decoder);
     }
     avformat_close_input(&ctx);
     return s;

@@ -97,7 +97,7 @@ TEST_P(Framing, Case) {
         EXPECT_EQ(input_->bufferedLength, result);
     }
     if (*c.expectLog) {
-        EXPECT_TRUE(log.Has(c.expectLog)) << log.Text();
+        EXPECT_TRUE(log.Contains(c.expectLog)) << log.Text();
     }
     EXPECT_EQ(input_->socket.IsOpen(), c.expectOpen);
 }
@@ -146,7 +146,7 @@ TEST_F(Framing, HeaderTimeoutClosesSocket) {
     avtest::LogCapture log;
     input_->receiveTimeout_us = 150000;
     EXPECT_EQ(AV::IOReadPacket(input_.get(), input_->packetBuffer, AV::kPacketBufferSize, nullptr), -1);
-    EXPECT_TRUE(log.Has("ERROR: AV::IOReadPacket | read header error: ")) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: AV::IOReadPacket | read header error: ")) << log.Text();
     EXPECT_FALSE(input_->socket.IsOpen());
     // A closed input fails at once.
     EXPECT_EQ(AV::ReadAccessUnit_locked(input_.get()), -1);

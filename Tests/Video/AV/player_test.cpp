@@ -4,10 +4,9 @@
 
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/MediaPlayer.h"
+#include "Support/Wait.h"
 
 namespace {
-
-using avtest::WaitFor;
 
 const std::string kLongFile = std::string(ORVEX_TEST_MEDIA) + "/testsrc-120s.mkv";
 const std::string kShortFile = std::string(ORVEX_TEST_MEDIA) + "/testsrc-yuv444.mkv";
@@ -30,7 +29,9 @@ TEST_P(PlayerLoad, Status) {
     std::ofstream(path, std::ios::binary) << c.content;
     AV::MediaPlayer player;
     AV::LoadMedia(&player, path, c.kind, true, c.stillRecording);
-    EXPECT_TRUE(WaitFor([&] { return player.Status() == c.status; }, 5000)) << player.Status();
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return player.Status() == c.status; }, std::chrono::milliseconds(10000),
+                                       std::chrono::milliseconds(5)))
+        << player.Status();
     AV::StopPlayer(&player);
     EXPECT_EQ(player.running.load(), 0);
 }
@@ -54,7 +55,9 @@ TEST(Player, LoadsImage) {
     std::ofstream(path, std::ios::binary).write(kPpm, sizeof kPpm - 1);
     AV::MediaPlayer player;
     AV::LoadMedia(&player, path, AV::MediaKind::Image, true, false);
-    ASSERT_TRUE(WaitFor([&] { return player.Status().empty(); }, 5000)) << player.Status();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.Status().empty(); }, std::chrono::milliseconds(10000),
+                                       std::chrono::milliseconds(5)))
+        << player.Status();
     AV::StopPlayer(&player);
     std::lock_guard<std::mutex> guard(player.lock);
     ASSERT_TRUE(player.image);
@@ -70,33 +73,46 @@ TEST(Player, LoadsImage) {
 TEST(Player, SeekRequestShowsPictureAtTarget) {
     AV::MediaPlayer player;
     AV::LoadMedia(&player, kLongFile, AV::MediaKind::Video, false, false);
-    ASSERT_TRUE(WaitFor([&] { return player.Status().empty() && player.running.load(); }, 5000)) << player.Status();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.Status().empty() && player.running.load(); },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)))
+        << player.Status();
     // Paused right after loading: the first picture is shown, the clock stands.
-    ASSERT_TRUE(WaitFor([&] { return player.stream.QueuedFrames() > 0; }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.stream.QueuedFrames() > 0; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     EXPECT_LT(player.playTime.load(), 0.05f);
     std::shared_ptr<AV::Frame> first = player.stream.PopFrame();
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Timestamp(), 0);
 
     player.seekRequest = 500;
-    ASSERT_TRUE(WaitFor([&] { return player.stream.QueuedFrames() > 0; }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.stream.QueuedFrames() > 0; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     std::shared_ptr<AV::Frame> shown = player.stream.PopFrame();
     ASSERT_TRUE(shown);
     EXPECT_GE(shown->Timestamp(), 60000);  // Matroska: milliseconds
     EXPECT_LT(shown->Timestamp(), 60040);
-    ASSERT_TRUE(WaitFor([&] { return player.playTime.load() >= 60.0f; }, 2000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.playTime.load() >= 60.0f; }, std::chrono::milliseconds(10000),
+                                       std::chrono::milliseconds(5)));
     // At most one more picture is fetched after the seek; then the clock stands.
-    ASSERT_TRUE(WaitFor([&] { return player.stream.FramesFetched() > 0; }, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // that round ends
-    const float stood = player.playTime.load();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.stream.FramesFetched() > 0; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
+    // That round ends (however long a busy machine takes): the clock stands
+    // still for 200 ms on end.
+    float stood = -1;
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] {
+            stood = player.playTime.load();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return player.playTime.load() == stood;
+        },
+        std::chrono::milliseconds(10000)));
     EXPECT_LT(stood, 60.1f);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(player.playTime.load(), stood);
     EXPECT_LE(player.stream.QueuedFrames(), 1u);
 
     // Playing again: the clock runs and pictures follow.
     player.paused = 0;
-    ASSERT_TRUE(WaitFor([&] { return player.playTime.load() > stood + 0.2f; }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return player.playTime.load() > stood + 0.2f; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     AV::StopPlayer(&player);
     EXPECT_FALSE(player.stream.IsOpen());
 }

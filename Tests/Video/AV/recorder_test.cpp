@@ -7,6 +7,7 @@
 #include "Support/SmallFileSystem.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
+#include "Support/Wait.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,20 +17,34 @@ namespace {
 
 using avtest::FileSummary;
 using avtest::LogCapture;
-using avtest::ReadFile;
+using avtest::ReadRecording;
 using avtest::StartUnit;
-using avtest::WaitFor;
 
 // Runs the stream for `seconds` of the unit's uptime, popping pictures.
 void RunUntil(AV::Stream& stream, camsim::Unit& unit, double uptime_s) {
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             EXPECT_GE(stream.Process(), 0);
             while (stream.PopFrame()) {
             }
             return unit.Uptime() >= uptime_s;
         },
-        20000));
+        std::chrono::milliseconds(20000), std::chrono::milliseconds(5)));
+}
+
+// What a player needs of a recording of `packets` packets: all of them, the
+// first a key frame at time 0, time stamps that only go forward, and a
+// picture from every one.
+void ExpectPlayable(const FileSummary& f, int64_t packets) {
+    ASSERT_EQ(static_cast<int64_t>(f.pts_ms.size()), packets);
+    EXPECT_TRUE(f.key[0]);
+    EXPECT_EQ(f.pts_ms[0], 0);
+    for (size_t i = 1; i < f.pts_ms.size(); ++i) {
+        EXPECT_GT(f.pts_ms[i], f.pts_ms[i - 1]) << "packet " << i;
+        EXPECT_GT(f.dts_ms[i], f.dts_ms[i - 1]) << "packet " << i;
+    }
+    EXPECT_EQ(f.decodeErrors, 0);
+    EXPECT_EQ(f.decodedFrames, packets);
 }
 
 TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
@@ -51,29 +66,56 @@ TEST(Recorder, RecordsReadableFileFromKeyFrameAtTimeZero) {
     ASSERT_GT(packets, 30);
     EXPECT_EQ(stream.LastRecordingPackets(), packets);
 
-    FileSummary f = ReadFile(path);
+    FileSummary f = ReadRecording(path);
     ASSERT_TRUE(f.opened);
     EXPECT_EQ(f.codec, "h264");
     EXPECT_EQ(f.width, 320);
     EXPECT_EQ(f.height, 240);
     EXPECT_GT(f.codecPrivateBytes, 0);
-    ASSERT_EQ(static_cast<int64_t>(f.pts_ms.size()), packets);
-    EXPECT_TRUE(f.key[0]);
-    EXPECT_EQ(f.pts_ms[0], 0);
-    for (size_t i = 1; i < f.pts_ms.size(); ++i) EXPECT_GT(f.pts_ms[i], f.pts_ms[i - 1]);
+    ExpectPlayable(f, packets);
     EXPECT_NEAR(static_cast<double>(f.duration_ms), recorded * 1000, 40);
-    EXPECT_NEAR(recorded, static_cast<double>(packets) / 30.0, 0.5);
-    // The ffmpeg command-line tool decodes the whole file without complaint.
-    FILE* p = popen(("timeout 60 ffmpeg -nostdin -v error -i '" + path + "' -fps_mode passthrough -f null - 2>&1").c_str(), "r");
-    ASSERT_TRUE(p);
-    std::string complaints;
-    char line[512];
-    while (fgets(line, sizeof line, p)) complaints += line;
-    EXPECT_EQ(pclose(p), 0);
-    EXPECT_EQ(complaints, "");
+    // Timed by arrival: a busy machine bunches packets up, but the whole
+    // recording still spans about the camera's time.
+    EXPECT_NEAR(recorded, static_cast<double>(packets) / 30.0, 1.0);
     EXPECT_EQ(f.metadata["title"], "Pipe 7");
     EXPECT_EQ(f.metadata["comment"], "north shaft");
 }
+
+// Packets that arrive all at once (a machine too busy to read the socket for
+// a while, then catching up): every packet is in the file, byte for byte and
+// in order, each at least a millisecond after the one before. Table:
+// containers.
+class RecorderBurst : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RecorderBurst, KeepsEveryPacketInOrder) {
+    avtest::TempDir dir;
+    const std::string source = std::string(ORVEX_TEST_MEDIA) + "/testsrc-120s.mkv";
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open(source, AV::Stream::Options::MediaFile()));
+    const std::string path = dir.File(std::string("burst.") + GetParam());
+    ASSERT_TRUE(stream.StartRecording(path));
+    AVFormatContext* in = nullptr;
+    ASSERT_GE(avformat_open_input(&in, source.c_str(), nullptr, nullptr), 0);
+    std::vector<std::string> sent;
+    AVPacket* packet = av_packet_alloc();
+    while (sent.size() < 200 && av_read_frame(in, packet) >= 0) {
+        sent.emplace_back(reinterpret_cast<const char*>(packet->data), static_cast<size_t>(packet->size));
+        stream.WritePacket(packet);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&in);
+    ASSERT_EQ(sent.size(), 200u);
+    EXPECT_EQ(stream.StopRecording(), 200);
+
+    const FileSummary f = ReadRecording(path);
+    ASSERT_TRUE(f.opened);
+    ExpectPlayable(f, 200);
+    EXPECT_TRUE(f.bytes == sent) << "packets lost, changed or out of order";
+    EXPECT_GE(f.pts_ms.back(), 199);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, RecorderBurst, ::testing::Values("mkv", "mp4"));
 
 // A camera that pauses for longer than a second while recording: the packet
 // after the gap counts 1 s, not the whole pause.
@@ -94,7 +136,7 @@ TEST(Recorder, PauseCountsAsOneSecond) {
     ASSERT_GT(stream.RecordedSeconds(), 0.0);  // writing before the pause
     RunUntil(stream, *unit, 6.3);
     ASSERT_GT(stream.StopRecording(), 0);
-    FileSummary f = ReadFile(path);
+    FileSummary f = ReadRecording(path);
     ASSERT_TRUE(f.opened);
     int oneSecondSteps = 0;
     for (size_t i = 1; i < f.pts_ms.size(); ++i) {
@@ -191,13 +233,13 @@ TEST(Recorder, FailedWriteStopsTheRecordingAndKeepsTheFileReadable) {
         60000))
         << "the recording never stopped on a full disk";
     EXPECT_GT(stream.LastRecordingPackets(), 0);
-    EXPECT_TRUE(log.Has("ERROR: Stream::WritePacket | [-28] ")) << log.Text();
-    EXPECT_TRUE(log.Has("No space left on device (" + path + ")")) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Stream::WritePacket | [-28] ")) << log.Text();
+    EXPECT_TRUE(log.Contains("No space left on device (" + path + ")")) << log.Text();
     const std::vector<std::string> alerts = TakeAlerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0], "Recording stopped: the file could not be written (No space left on device). What was "
                          "recorded before is kept: " + path);
-    EXPECT_TRUE(log.Has("WARN : Alert | Recording stopped") || log.Has("ERROR: Alert | Recording stopped"));
+    EXPECT_TRUE(log.Contains("WARN : Alert | Recording stopped") || log.Contains("ERROR: Alert | Recording stopped"));
     FileSummary f = ReadFile(path);
     ASSERT_TRUE(f.opened);
     EXPECT_GT(f.pts_ms.size(), 10u);
@@ -224,7 +266,7 @@ TEST_P(RecorderStartFails, LeavesRecorderIdle) {
     EXPECT_FALSE(stream.StartRecording(dir.File(c.file)));
     EXPECT_FALSE(stream.IsRecording());
     if (*c.log) {
-        EXPECT_TRUE(log.Has(c.log)) << log.Text();
+        EXPECT_TRUE(log.Contains(c.log)) << log.Text();
     }
 }
 

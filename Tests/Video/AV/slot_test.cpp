@@ -5,12 +5,12 @@
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
+#include "Support/Wait.h"
 
 namespace {
 
 using avtest::LogCapture;
 using avtest::StartUnit;
-using avtest::WaitFor;
 
 // A camera unit as the service monitor would list it once its first reply
 // arrived: version set, host known.
@@ -35,7 +35,8 @@ private:
 };
 
 bool HasFlags(AV::CameraSlot& slot, uint32_t set, uint32_t clear, int limit_ms) {
-    return WaitFor([&] { return (slot.Flags() & set) == set && (slot.Flags() & clear) == 0; }, limit_ms);
+    return testsupport::WaitUntil([&] { return (slot.Flags() & set) == set && (slot.Flags() & clear) == 0; },
+                                  std::chrono::milliseconds(limit_ms), std::chrono::milliseconds(5));
 }
 
 TEST(CameraSlot, SuspensionClosesAndReopensTheStream) {
@@ -63,7 +64,8 @@ TEST(CameraSlot, SuspensionClosesAndReopensTheStream) {
     EXPECT_FALSE(slot.stream.IsRecording());
     EXPECT_TRUE(slot.Flags() & AV::kSlotSuspended);
     ASSERT_TRUE(HasFlags(slot, AV::kSlotSuspended, AV::kSlotStreaming | AV::kSlotRecording, 5000));
-    ASSERT_TRUE(WaitFor([&] { return !slot.stream.IsOpen(); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !slot.stream.IsOpen(); }, std::chrono::milliseconds(10000),
+                                       std::chrono::milliseconds(5)));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(slot.stream.IsOpen());
 
@@ -75,7 +77,7 @@ TEST(CameraSlot, SuspensionClosesAndReopensTheStream) {
     AV::StopSlot(&slot);
     EXPECT_EQ(slot.Flags() & (AV::kSlotRun | AV::kSlotStreaming), 0u);
     EXPECT_FALSE(slot.stream.IsOpen());
-    EXPECT_TRUE(log.Has("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "]  \n")) << log.Text();
+    EXPECT_TRUE(log.Contains("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "]  \n")) << log.Text();
     EXPECT_TRUE(TakeAlerts().empty());
 }
 
@@ -119,7 +121,8 @@ TEST(CameraSlot, CameraLostWhileRecordingFinalisesFileAndAlertsOnce) {
     const std::string path = dir.File("lost.mkv");
     ASSERT_TRUE(slot.stream.StartRecording(path));
     ASSERT_TRUE(HasFlags(slot, AV::kSlotRecording, 0, 3000));
-    ASSERT_TRUE(WaitFor([] { return AlertCount() > 0; }, 8000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return AlertCount() > 0; }, std::chrono::milliseconds(10000),
+                                       std::chrono::milliseconds(5)));
     EXPECT_FALSE(slot.stream.IsRecording());
     ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, AV::kSlotRecording, 10000));  // connected again
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -128,7 +131,7 @@ TEST(CameraSlot, CameraLostWhileRecordingFinalisesFileAndAlertsOnce) {
     EXPECT_EQ(alerts[0], "The video connection was lost. The current recording has been stopped.\n");
     AV::StopSlot(&slot);
 
-    avtest::FileSummary file = avtest::ReadFile(path);
+    avtest::FileSummary file = avtest::ReadRecording(path);
     ASSERT_TRUE(file.opened);
     const int64_t packets = static_cast<int64_t>(file.pts_ms.size());
     EXPECT_GT(packets, 10);
@@ -145,13 +148,14 @@ TEST(CameraSlot, StopWhileConnecting) {
     slot.cameraIndex = listed.Index();
     slot.channel = 1;
     AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
-    ASSERT_TRUE(WaitFor([&] { return log.Count("ProcessStream | failed to connect") >= 2; }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Count("ProcessStream | failed to connect") >= 2; },
+                                       std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     EXPECT_FALSE(slot.Flags() & AV::kSlotStreaming);
     auto start = std::chrono::steady_clock::now();
     AV::StopSlot(&slot);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2100 + 100 + 500));
-    EXPECT_TRUE(log.Has("TRACE: ProcessStream | connecting to tcp://127.0.22.3:8013")) << log.Text();
-    EXPECT_TRUE(log.Has("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "] (satellite)"));
+    EXPECT_TRUE(log.Contains("TRACE: ProcessStream | connecting to tcp://127.0.22.3:8013")) << log.Text();
+    EXPECT_TRUE(log.Contains("INFO : Stopping video thread[" + std::to_string(listed.Index()) + "] (satellite)"));
 }
 
 // A unit that is not listed (or whose first reply has not come) has no
@@ -163,8 +167,8 @@ TEST(CameraSlot, UnknownUnitIsNotContacted) {
     AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     AV::StopSlot(&slot);
-    EXPECT_FALSE(log.Has("ProcessStream | connecting"));
-    EXPECT_TRUE(log.Has("Stopping video thread[57]"));
+    EXPECT_FALSE(log.Contains("ProcessStream | connecting"));
+    EXPECT_TRUE(log.Contains("Stopping video thread[57]"));
 }
 
 }  // namespace

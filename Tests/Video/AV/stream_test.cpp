@@ -10,6 +10,7 @@
 #include "CameraSim/TcpServer.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
+#include "Support/Wait.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -19,7 +20,6 @@ namespace {
 
 using avtest::LogCapture;
 using avtest::StartUnit;
-using avtest::WaitFor;
 
 uint32_t NumberOf(const std::shared_ptr<AV::Frame>& frame) {
     uint32_t n = 0;
@@ -32,16 +32,16 @@ uint32_t NumberOf(const std::shared_ptr<AV::Frame>& frame) {
 bool DecodePictures(AV::Stream& stream, int pictures, int limit_ms = 8000) {
     int decoded = 0;
     int64_t position = stream.Position();
-    return WaitFor(
-        [&] {
-            if (stream.Process() < 0 && !stream.IsOpen()) return true;
-            if (stream.Position() != position) {
-                position = stream.Position();
-                ++decoded;
-            }
-            return decoded >= pictures;
-        },
-        limit_ms) &&
+    return testsupport::WaitUntil(
+               [&] {
+                   if (stream.Process() < 0 && !stream.IsOpen()) return true;
+                   if (stream.Position() != position) {
+                       position = stream.Position();
+                       ++decoded;
+                   }
+                   return decoded >= pictures;
+               },
+               std::chrono::milliseconds(limit_ms), std::chrono::milliseconds(5)) &&
            decoded >= pictures;
 }
 
@@ -93,7 +93,7 @@ TEST(LiveStream, PositionStepsFollowArrivalAndAreCappedAfterAPause) {
     ASSERT_TRUE(stream.Open("tcp://127.0.20.2:8012", AV::Stream::Options::LiveCamera()));
     std::vector<int64_t> steps;
     int64_t position = stream.Position();
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             if (stream.Process() < 0) return true;
             if (stream.Position() != position) {
@@ -104,7 +104,7 @@ TEST(LiveStream, PositionStepsFollowArrivalAndAreCappedAfterAPause) {
             stream.PopFrame();
             return unit->Uptime() > 3.6;
         },
-        10000));
+        std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     EXPECT_TRUE(stream.IsOpen());
     ASSERT_GT(steps.size(), 10u);
     // The first picture waited for a key frame; after it, exactly the
@@ -141,7 +141,7 @@ TEST_P(StreamOpenFails, LeavesStreamClosed) {
     }
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_EQ(stream.Port(), c.port);
-    EXPECT_TRUE(log.Has(c.log)) << log.Text();
+    EXPECT_TRUE(log.Contains(c.log)) << log.Text();
     EXPECT_LT(stream.Process(), 0);
 }
 
@@ -198,16 +198,16 @@ TEST_P(LiveStreamFault, ClosesWithLogLine) {
     AV::Stream stream;
     ASSERT_TRUE(stream.Open(std::string("tcp://") + c.address + ":8012", AV::Stream::Options::LiveCamera()));
     int pictures = 0;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             int rc = stream.Process();
             while (stream.PopFrame()) ++pictures;
             return rc < 0;
         },
-        8000));
+        std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_GT(pictures, 0);
-    EXPECT_TRUE(log.Has(c.log)) << log.Text();
+    EXPECT_TRUE(log.Contains(c.log)) << log.Text();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -227,13 +227,13 @@ TEST(LiveStream, DroppedFragmentsLoseNoPicture) {
     AV::Stream stream;
     ASSERT_TRUE(stream.Open("tcp://127.0.20.7:8012", AV::Stream::Options::LiveCamera()));
     std::vector<uint32_t> numbers;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             if (stream.Process() < 0) return true;
             if (auto f = stream.PopFrame()) numbers.push_back(NumberOf(f));
             return numbers.size() >= 20;
         },
-        8000));
+        std::chrono::milliseconds(10000), std::chrono::milliseconds(5)));
     ASSERT_GE(numbers.size(), 20u);
     for (size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
 }

@@ -1,6 +1,5 @@
-// Helpers of the camera-link tests: a temporary folder, a log file that the
-// tests read back, unique host-name stems, polling waits and a tiny mDNS
-// answerer for extra names.
+// Helpers of the camera-link tests: a temporary folder, the log capture,
+// unique host-name stems and a tiny mDNS answerer for extra names.
 #pragma once
 
 #include <arpa/inet.h>
@@ -22,11 +21,14 @@
 #include "Base/FileServices.h"
 #include "Video/Camera/Mdns.h"
 #include "Video/Camera/Service.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 
 namespace cameratest {
 
 using ::TempFolder;
+
+using testsupport::LogCapture;
 
 // A parameter record with the given value, range, default and display scale.
 inline picam::ParamRecord Record(int32_t value, int32_t minimum, int32_t maximum, int32_t defaultValue,
@@ -42,49 +44,9 @@ inline picam::ParamRecord Record(int32_t value, int32_t minimum, int32_t maximum
     return r;
 }
 
-// Sends the program's log to a file in a temporary folder; Text() reads it.
-class LogCapture {
-public:
-    LogCapture() {
-        LogUseProcessMutex();
-        LogSetLevel(LOG_TRACE);
-        LogSetStderr(false);
-        LogOpenFile(Path(folder_.Dir()));
-    }
-    ~LogCapture() {
-        LogCloseFile();
-        LogSetStderr(true);
-    }
-    std::string Text() const {
-        std::vector<uint8_t> bytes;
-        platform::ReadWholeFile(Path(LogFilePath()), &bytes);
-        return std::string(bytes.begin(), bytes.end());
-    }
-    bool Contains(const std::string& line) const { return Text().find(line) != std::string::npos; }
-    size_t Count(const std::string& line) const {
-        const std::string text = Text();
-        size_t n = 0;
-        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    TempFolder folder_;
-};
-
 // A host-name stem no other test or process uses.
 inline std::string UniqueStem(const char* what) {
     return std::string("orvt-") + what + "-" + std::to_string(getpid());
-}
-
-// Polls `done` every 10 ms until it holds or `timeoutMs` passed.
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
 }
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {

@@ -19,10 +19,9 @@
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ServiceMonitor.h"
 #include "Video/Camera/Socket.h"
+#include "Support/Wait.h"
 
 namespace {
-
-using cameratest::WaitFor;
 
 class LinkTest : public ::testing::Test {
 protected:
@@ -78,19 +77,24 @@ TEST_F(LinkTest, FindsTwoUnitsAndReadsEverything) {
         o.channels = 1;
     });
     StartMonitor(true);
-    ASSERT_TRUE(WaitFor([] { return Ready(0) && Ready(1); }, 5000)) << log.Text();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0) && Ready(1); }, std::chrono::milliseconds(10000)))
+        << log.Text();
     EXPECT_TRUE(log.Contains("ServiceMonitor | Found host ip (127.0.10.30), starting service[0]"));
     EXPECT_TRUE(log.Contains("ServiceMonitor | Found host ip (127.0.10.31), starting service[1]"));
     EXPECT_EQ(ListSize(), 2u);
     EXPECT_EQ(At(0)->Host(), "127.0.10.30");
     EXPECT_EQ(At(1)->Host(), "127.0.10.31");
-    EXPECT_TRUE(WaitFor([] { return picam::CountConnectedServices() == 2; }, 3000));
+    EXPECT_TRUE(
+        testsupport::WaitUntil([] { return picam::CountConnectedServices() == 2; }, std::chrono::milliseconds(10000)));
     EXPECT_EQ(picam::CountReadyServices(), 2);
 
     // The full read: every described record of the unit arrives complete.
-    ASSERT_TRUE(WaitFor([&] { return Mirror(At(0), 1, picam::GuideColor).optionCount == 0 &&
-                                     !picam::IsNullParam(Mirror(At(0), 1, picam::GuideColor)); },
-                        3000));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            return Mirror(At(0), 1, picam::GuideColor).optionCount == 0 &&
+                   !picam::IsNullParam(Mirror(At(0), 1, picam::GuideColor));
+        },
+        std::chrono::milliseconds(10000)));
     for (int g = 0; g < 2; ++g) {
         for (int i = 0; i < picam::kExchangedParams; ++i) {
             const camsim::ParamWords want = a->Param(g, i);
@@ -115,31 +119,32 @@ TEST_F(LinkTest, FindsTwoUnitsAndReadsEverything) {
     }
     // The polled status words keep moving.
     const int32_t fast = Mirror(At(0), 0, picam::FastStatus).value;
-    EXPECT_TRUE(WaitFor([&] { return Mirror(At(0), 0, picam::FastStatus).value != fast; }, 2000));
-    EXPECT_EQ(log.Count("ServiceMonitor | Found host ip"), 2u);  // -3 is looked for, never logged
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Mirror(At(0), 0, picam::FastStatus).value != fast; },
+                                       std::chrono::milliseconds(10000)));
+    EXPECT_EQ(log.Count("ServiceMonitor | Found host ip"), 2);  // -3 is looked for, never logged
 
     const auto start = std::chrono::steady_clock::now();
     picam::StopServiceMonitor();
     EXPECT_LT(cameratest::SecondsSince(start), 2.5);
     EXPECT_EQ(ListSize(), 0u);
-    EXPECT_EQ(log.Count("ServiceProc | thread stopped"), 2u);
+    EXPECT_EQ(log.Count("ServiceProc | thread stopped"), 2);
 }
 
 TEST_F(LinkTest, TwoNamesOnOneAddressGiveOneService) {
     auto a = StartUnit("127.0.10.32", stem);
     cameratest::ExtraName alias(stem + "-2.local", "127.0.10.32");
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     // Give discovery time for many passes over the alias.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_EQ(ListSize(), 1u);
-    EXPECT_EQ(log.Count("ServiceMonitor | Found host ip"), 1u);
+    EXPECT_EQ(log.Count("ServiceMonitor | Found host ip"), 1);
 }
 
 TEST_F(LinkTest, WriteReachesTheUnitAndTheMirrorSettles) {
     auto a = StartUnit("127.0.10.33", stem);
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     {
         picam::ServiceRef ref = picam::AcquireService(0);
         std::lock_guard<std::mutex> lock(ref->tableLock);
@@ -148,23 +153,26 @@ TEST_F(LinkTest, WriteReachesTheUnitAndTheMirrorSettles) {
         ref->SetMessageValue_locked(0, picam::AnnotationText, "12:00:00");
         ref->PackChanges_locked();
     }
-    EXPECT_TRUE(WaitFor([&] { return a->ParamValue(0, picam::FlipHorizontal) == 1; }, 2000));
-    EXPECT_TRUE(WaitFor([&] { return a->ParamValue(1, picam::Brightness) == 70; }, 2000));
-    EXPECT_TRUE(WaitFor([&] { return a->Message(0, picam::AnnotationText) == "12:00:00"; }, 2000));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return a->ParamValue(0, picam::FlipHorizontal) == 1; },
+                                       std::chrono::milliseconds(10000)));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return a->ParamValue(1, picam::Brightness) == 70; },
+                                       std::chrono::milliseconds(10000)));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return a->Message(0, picam::AnnotationText) == "12:00:00"; },
+                                       std::chrono::milliseconds(10000)));
     picam::ServiceRef ref = picam::AcquireService(0);
-    EXPECT_TRUE(WaitFor(
+    EXPECT_TRUE(testsupport::WaitUntil(
         [&] {
             std::lock_guard<std::mutex> lock(ref->tableLock);
             return ref->pendingParam[0][picam::FlipHorizontal] == 0 && ref->pendingParam[1][picam::Brightness] == 0;
         },
-        2000));
+        std::chrono::milliseconds(10000)));
 }
 
 TEST_F(LinkTest, BelowTheVersionGateNothingIsWritten) {
     auto a = StartUnit("127.0.10.34", stem, [](camsim::Options& o) { o.serviceVersion = 8999; });
     const uint64_t generation = a->Generation();
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     picam::Service* s = At(0);
     EXPECT_EQ(s->version.load(), 8999u);
     EXPECT_EQ(Mirror(s, 0, picam::GroupCount).value, 2);
@@ -185,14 +193,17 @@ TEST_F(LinkTest, BelowTheVersionGateNothingIsWritten) {
 TEST_F(LinkTest, StalledUnitTimesOutAndIsRestarted) {
     auto a = StartUnit("127.0.10.35", stem, [](camsim::Options& o) { o.stallAfterS = 1.5; });
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     // The last answer comes at 1.5 s of unit time; the 1 s receive time-out
     // (four poll ticks, so before the three-tick watchdog can count them)
     // ends the connection.
-    ASSERT_TRUE(WaitFor([&] { return log.Contains("ServiceProc | recv size error: Connection timed out"); }, 6000))
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return log.Contains("ServiceProc | recv size error: Connection timed out"); },
+                               std::chrono::milliseconds(10000)))
         << log.Text();
     EXPECT_LT(a->Uptime(), 1.5 + 1.0 + 1.5);
-    EXPECT_TRUE(WaitFor([&] { return log.Contains("ServiceMonitor | Restarting service (0)"); }, 3000));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ServiceMonitor | Restarting service (0)"); },
+                                       std::chrono::milliseconds(10000)));
     const std::string text = log.Text();
     const size_t timedOut = text.find("recv size error");
     const size_t notConnected = text.find("ServiceProc | not connected", timedOut);
@@ -206,20 +217,25 @@ TEST_F(LinkTest, StalledUnitTimesOutAndIsRestarted) {
 TEST_F(LinkTest, RestartedUnitIsFoundAgainAndReadFromScratch) {
     auto a = StartUnit("127.0.10.36", stem, [](camsim::Options& o) { o.cameraId = 0x5151; });
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     picam::Service* s = At(0);
     {
         std::lock_guard<std::mutex> lock(s->tableLock);
         s->SetParam_locked(0, picam::Command, picam::kCommandRestartService);
         s->PackChanges_locked();
     }
-    ASSERT_TRUE(WaitFor([&] { return log.Contains("ServiceProc | not connected"); }, 3000))
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ServiceProc | not connected"); },
+                                       std::chrono::milliseconds(10000)))
         << log.Text();
-    ASSERT_TRUE(WaitFor([&] { return log.Contains("ServiceMonitor | Restarting service (0)"); }, 3000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ServiceMonitor | Restarting service (0)"); },
+                                       std::chrono::milliseconds(10000)));
     // The restart emptied the mirror; it is read again from the unit.
-    ASSERT_TRUE(WaitFor([&] { return s->connected.load() && s->version.load() != 0 &&
-                                     Mirror(s, 1, picam::GuideColor).maximum == INT32_MAX; },
-                        6000))
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            return s->connected.load() && s->version.load() != 0 &&
+                   Mirror(s, 1, picam::GuideColor).maximum == INT32_MAX;
+        },
+        std::chrono::milliseconds(10000)))
         << log.Text();
     EXPECT_EQ(Mirror(s, 0, picam::CameraId).value, 0x5151);
     EXPECT_EQ(Mirror(s, 0, picam::Command).value, 0);
@@ -230,7 +246,7 @@ TEST_F(LinkTest, ShutDownWhileTheUnitIsUnreachable) {
     auto a = StartUnit("127.0.10.37", stem, [](camsim::Options& o) { o.mdns = false; });
     cameratest::ExtraName name(stem + ".local", "127.0.10.37");
     StartMonitor();
-    ASSERT_TRUE(WaitFor([] { return Ready(0); }, 5000));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Ready(0); }, std::chrono::milliseconds(10000)));
     a->Stop();
     a.reset();
     // Now nothing accepts on the address: a listener with a full queue that
@@ -250,9 +266,12 @@ TEST_F(LinkTest, ShutDownWhileTheUnitIsUnreachable) {
         if (fd < 0) break;
         fillers.push_back(fd);
     }
-    ASSERT_TRUE(WaitFor([&] { return log.Contains("ServiceProc | connecting to 127.0.10.37:8008") &&
-                                     log.Count("ServiceProc | connecting to") >= 2; },
-                        5000));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            return log.Contains("ServiceProc | connecting to 127.0.10.37:8008") &&
+                   log.Count("ServiceProc | connecting to") >= 2;
+        },
+        std::chrono::milliseconds(10000)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // inside a pending connect
     const auto start = std::chrono::steady_clock::now();
     picam::StopServiceMonitor();

@@ -7,6 +7,7 @@
 
 #include "Base/Log.h"
 #include "CameraSim/Unit.h"
+#include "Support/Wait.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/AV/SlotSnapshot.h"
 #include "Video/Camera/Capture.h"
@@ -159,12 +160,8 @@ protected:
         picam::ServiceList.clear();
     }
     bool WaitCleared(int seconds) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < until) {
-            if ((slot.Flags() & AV::kSlotCapturing) == 0) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        return testsupport::WaitUntil([&] { return (slot.Flags() & AV::kSlotCapturing) == 0; },
+                                      std::chrono::seconds(seconds));
     }
 
     std::string address;

@@ -19,6 +19,7 @@
 #include "Video/Camera/FirmwareUpdate.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ScanLink/SimFixture.h"
+#include "Support/Wait.h"
 
 // Found by argument-dependent lookup (UpdateEntry is a global type).
 bool operator==(const UpdateEntry& a, const UpdateEntry& b) {
@@ -112,7 +113,7 @@ protected:
         ASSERT_FALSE(folder_.Dir().empty());
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
         ASSERT_EQ(chdir(folder_.Dir().c_str()), 0);
-        log_ = std::make_unique<LogCapture>(folder_);
+        log_ = std::make_unique<LogCapture>();
     }
     void TearDown() override {
         if (unit_) unit_->Stop();
@@ -168,8 +169,9 @@ TEST_F(FirmwareSim, TransferOfARealPackageInstallsTheNewVersion) {
     EXPECT_EQ(UpdateService(&service_), kUpdateQueued);
     // The unit restarts its service and comes back with the new version and
     // the same camera id; a second transfer then finds nothing newer.
-    ASSERT_TRUE(WaitFor([&] { return unit_->ServiceVersion() == V(1, 3, 0); }, 5));
-    ASSERT_TRUE(WaitFor([&] { return !unit_->ServiceDown(); }, 5));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return unit_->ServiceVersion() == V(1, 3, 0); }, std::chrono::milliseconds(10000)));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !unit_->ServiceDown(); }, std::chrono::milliseconds(10000)));
     EXPECT_EQ(unit_->Opts().cameraId, cameraId);
     EXPECT_EQ(UpdateService(&service_), kUpdateNotNeeded);
     EXPECT_EQ(log_->Count("UpdateService | version already up to date (1003000)"), 1);

@@ -19,6 +19,7 @@
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ScanLink/ScanLinkTestUtil.h"
 #include "Video/Camera/ScanLink/SimFixture.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -63,14 +64,14 @@ protected:
 
     // Waits for the refresh answers (units, names, ranges) of a connection.
     bool WaitForRefresh() {
-        return WaitFor(
+        return testsupport::WaitUntil(
             [&] {
                 return Locked([](const ScanLinkState& s) {
                     return s.units != 0 && strcmp(s.axisName[1], "Raster") == 0 && s.itemScale[2] != 0 &&
                            s.axisPosition[0].divisor != 0;
                 });
             },
-            10);
+            std::chrono::milliseconds(10000));
     }
 
     double Position(int axis) {
@@ -83,8 +84,7 @@ protected:
 };
 
 TEST_F(ScanLinkSim, PositionsNamesAndItemsFollowTheCrawler) {
-    TempFolder folder;
-    LogCapture log(folder);
+    LogCapture log;
     Start(SimOptions("127.0.30.1"));
     ASSERT_TRUE(WaitForRefresh());
 
@@ -122,44 +122,51 @@ TEST_F(ScanLinkSim, ZeroUnitsScaleAndSourceReachTheCrawler) {
     SetAxisPosition(0, 0.0);
     RequestRefresh();
     // Right after zeroing the crawler axis reads close to 0, then counts up.
-    ASSERT_TRUE(WaitFor([&] { return std::fabs(Position(0)) < kSpeedMmS * 0.3; }, 3));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return std::fabs(Position(0)) < kSpeedMmS * 0.3; },
+                                       std::chrono::milliseconds(10000)));
 
     SetAxisPosition(1, 1000.0);
-    ASSERT_TRUE(WaitFor([&] { return Position(1) > 900.0; }, 3));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Position(1) > 900.0; }, std::chrono::milliseconds(10000)));
 
     SetUnits(kScanLinkUnitsInch);
     RequestRefresh();
-    ASSERT_TRUE(
-        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.units; }) == kScanLinkUnitsInch; }, 3));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Locked([](const ScanLinkState& s) { return s.units; }) == kScanLinkUnitsInch; },
+        std::chrono::milliseconds(10000)));
     // The raster axis now reads in inches: about 1000 mm / 25.4 plus travel.
-    ASSERT_TRUE(WaitFor([&] { return Position(1) > 35 && Position(1) < 50; }, 3));
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return Position(1) > 35 && Position(1) < 50; }, std::chrono::milliseconds(10000)));
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             return Locked([](const ScanLinkState& s) { return s.itemScale[0]; }) ==
                    static_cast<int32_t>(40 * 25.4 * 65536);
         },
-        3));
+        std::chrono::milliseconds(10000)));
 
     SetItemScale(0, 12.5);
     RequestRefresh();
-    ASSERT_TRUE(WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.itemScale[0]; }) == 819200; }, 3));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return Locked([](const ScanLinkState& s) { return s.itemScale[0]; }) == 819200; },
+                               std::chrono::milliseconds(10000)));
 
     SetAxisSource(0, 0x81);
     RequestRefresh();
-    ASSERT_TRUE(WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisSource[0]; }) == 0x81; }, 3));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return Locked([](const ScanLinkState& s) { return s.axisSource[0]; }) == 0x81; },
+                               std::chrono::milliseconds(10000)));
 }
 
 TEST_F(ScanLinkSim, CorruptFramesAreResynchronisedAndTheLinkStaysUp) {
-    TempFolder folder;
-    LogCapture log(folder);
+    LogCapture log;
     camsim::Options o = SimOptions("127.0.30.3");
     o.scanlinkCorruptEvery = 4;
     Start(o);
     // Every [01 s] still in flight makes the unit count from s again, so a
     // lossy link loses more frames than the corrupt ones; positions still
     // keep coming and the link is never dropped.
-    ASSERT_TRUE(
-        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); }, 10));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); },
+        std::chrono::milliseconds(10000)));
     // Positions keep moving for two seconds although every fourth frame fails.
     for (int i = 0; i < 4; ++i) {
         const double before = Position(0);
@@ -171,32 +178,32 @@ TEST_F(ScanLinkSim, CorruptFramesAreResynchronisedAndTheLinkStaysUp) {
 }
 
 TEST_F(ScanLinkSim, SilentLinkIsDroppedAfterOneSecondAndReconnected) {
-    TempFolder folder;
-    LogCapture log(folder);
-    ASSERT_TRUE(log.Opened());
+    LogCapture log;
     camsim::Options o = SimOptions("127.0.30.4");
     o.scanlinkSilentAfterS = 1.0;  // every connection goes quiet after 1 s
     Start(o);
     ASSERT_TRUE(WaitForRefresh());
     const auto silentFrom = std::chrono::steady_clock::now() + std::chrono::seconds(1);
 
-    ASSERT_TRUE(WaitFor([&] { return log.Count("ScanlinkProc | server timeout") >= 1; }, 6));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Count("ScanlinkProc | server timeout") >= 1; },
+                                       std::chrono::milliseconds(10000)));
     // Not before one second of silence (the first answers came within the
     // connection's first second).
     EXPECT_GE(std::chrono::steady_clock::now(), silentFrom + std::chrono::milliseconds(900));
-    ASSERT_TRUE(WaitFor([&] { return log.Count("ScanlinkProc | connected") >= 2; }, 5));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Count("ScanlinkProc | connected") >= 2; },
+                                       std::chrono::milliseconds(10000)));
     // The new connection starts from a cleared state and positions arrive
     // again (after one resynchronisation: the unit counts from 0 on every
     // connection, the program's messages go on counting).
-    ASSERT_TRUE(
-        WaitFor([&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); }, 3));
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); },
+        std::chrono::milliseconds(10000)));
     const std::string text = log.Text();
     EXPECT_LT(text.find("ScanlinkProc | server timeout"), text.rfind("ScanlinkProc | connected"));
 }
 
 TEST_F(ScanLinkSim, ThreadStopsWithTheServiceAndClosesWhenDisconnected) {
-    TempFolder folder;
-    LogCapture log(folder);
+    LogCapture log;
     Start(SimOptions("127.0.30.5"));
     ASSERT_TRUE(WaitForRefresh());
     service_.connected = false;  // ServiceProc lost its connection

@@ -14,6 +14,7 @@
 #include "Video/Camera/ScanLink/SimFixture.h"
 #include "Video/Camera/Service.h"
 #include "Video/Camera/ServiceMonitor.h"
+#include "Support/Wait.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
         ASSERT_EQ(chdir(folder_.Dir().c_str()), 0);
-        log_ = std::make_unique<LogCapture>(folder_);
+        log_ = std::make_unique<LogCapture>();
         picam::SetVersionGate(picam::kDefaultVersionGate);
     }
     void TearDown() override {
@@ -64,8 +65,8 @@ TEST_F(ScanLinkSystem, LinksFollowTheServiceThroughAFirmwareRestart) {
     picam::MonitorOptions options;
     options.stem = stem;
     picam::StartServiceMonitor(options);
-    ASSERT_TRUE(WaitFor(PositionsArrived, 15));
-    ASSERT_TRUE(WaitFor([] { return ReadyVersion() == kOldVersion; }, 10));
+    ASSERT_TRUE(testsupport::WaitUntil(PositionsArrived, std::chrono::milliseconds(15000)));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return ReadyVersion() == kOldVersion; }, std::chrono::milliseconds(10000)));
 
     std::ofstream(folder_.File("fw-1.3.0.pkg"), std::ios::binary) << std::string(123457, 'F');
     std::ofstream(folder_.File("update.ini")) << "1.2.3=fw-1.2.3.pkg\n1.3.0=fw-1.3.0.pkg,restart\n";
@@ -80,9 +81,10 @@ TEST_F(ScanLinkSystem, LinksFollowTheServiceThroughAFirmwareRestart) {
 
     // The service restarts with the new version; the scan link is dropped
     // with it and opened again by the restarted ScanlinkProc.
-    ASSERT_TRUE(WaitFor([] { return ReadyVersion() == kNewVersion; }, 20));
-    ASSERT_TRUE(WaitFor([&] { return log_->Count("ScanlinkProc | connected") >= 2; }, 10));
-    ASSERT_TRUE(WaitFor(PositionsArrived, 10));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return ReadyVersion() == kNewVersion; }, std::chrono::milliseconds(20000)));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log_->Count("ScanlinkProc | connected") >= 2; },
+                                       std::chrono::milliseconds(10000)));
+    ASSERT_TRUE(testsupport::WaitUntil(PositionsArrived, std::chrono::milliseconds(10000)));
     EXPECT_GE(log_->Count("ServiceMonitor | Restarting service (0)"), 1);
     picam::ServiceRef ref = picam::AcquireService(0);
     UpdateEntry none;
