@@ -7,8 +7,6 @@
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"
 
-namespace {
-
 // Stops one slot's recording and clears its path. The recorder itself
 // removes a file left empty because no key frame arrived.
 void StopSlotRecording(AV::CameraSlot* slot) {

@@ -13,7 +13,7 @@
 #include "CameraSim/Unit.h"
 #include "Session/RecordingRepair.h"
 #include "Support/LogCapture.h"
-#include "Support/ProcessTools.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 #include "Video/AV/Stream.h"
 
