@@ -6,6 +6,7 @@
 #include "Base/Clock.h"
 #include "App/FrameHooks.h"
 #include "Base/Log.h"
+#include "Session/Deletion.h"
 #include "Session/SnapshotSave.h"
 #include "Session/StorageFolder.h"
 #include "Video/AV/MediaPlayer.h"
@@ -35,6 +36,11 @@ StorageMonitor& TheStorageMonitor() {
 AV::MediaPlayer& Player() {
     static AV::MediaPlayer player;
     return player;
+}
+
+MediaDeletion& Deletions() {
+    static MediaDeletion deletion(Sessions());
+    return deletion;
 }
 
 RecordingContext& Recording() {

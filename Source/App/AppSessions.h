@@ -10,6 +10,7 @@
 #include "Video/AV/SlotSnapshot.h"
 
 struct AppState;
+class MediaDeletion;
 namespace AV {
 struct MediaPlayer;
 }
@@ -18,6 +19,8 @@ SessionStore& Sessions();
 SnapshotSaveQueue& SnapshotQueue();
 StorageMonitor& TheStorageMonitor();
 AV::MediaPlayer& Player();
+// The file and session deletion lists of the delete popups.
+MediaDeletion& Deletions();
 // The record controls' view of the program (store, active slots, settings save).
 RecordingContext& Recording();
 

@@ -118,6 +118,9 @@ FileRowText FileRowLabel(const MediaEntry& entry, const MediaInfo& info, bool re
         } else if (recording) {
             row.label += " (recording...)";
             row.selectable = false;
+        } else if (info.duration < 0) {
+            // Empty, damaged beyond reading, or not a video at all.
+            row.label += info.file.lastWrite != 0 && info.file.size == 0 ? "  (empty file)" : "  (unreadable)";
         }
     }
     return row;

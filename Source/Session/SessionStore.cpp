@@ -5,6 +5,7 @@
 
 #include "Base/Log.h"
 #include "Base/Text.h"
+#include "Video/AV/DurationProbe.h"
 #include "Session/Library.h"
 #include "Session/RecordingRepair.h"
 #include "Session/SessionFile.h"
@@ -80,7 +81,11 @@ bool SessionStore::SaveCurrentSessionData() {
 }
 
 void SessionStore::StopPlayer() {
-    if (player_ != nullptr) AV::StopPlayer(player_);
+    if (player_ == nullptr) return;
+    // The file may be about to go (deletion) or the selection to change: the
+    // viewer starts again from the selection.
+    AV::UnloadMedia(player_);
+    viewed = ViewedMedia{};
 }
 
 // ---- refresh ----------------------------------------------------------------------------
@@ -212,6 +217,12 @@ void SessionStore::RepairSelection(int prevViewable) {
 
 MediaInfo& SessionStore::MediaInfoFor(const std::string& path) { return mediaInfo_[path]; }
 
+MediaInfo& SessionStore::FillMediaInfo(int sessionIndex, const MediaEntry& entry) {
+    MediaInfo& info = MediaInfoFor(MediaPath(sessionIndex, entry).Text());
+    RefreshMediaInfo(sessionIndex, entry, &info);
+    return info;
+}
+
 void SessionStore::RefreshMediaInfo(int sessionIndex, const MediaEntry& entry, MediaInfo* info) {
     const Path path = MediaPath(sessionIndex, entry);
     info->entry = entry;
@@ -262,19 +273,16 @@ bool SessionStore::MeasureVideoDuration(const std::string& path, double* seconds
         *seconds = recorded;
         return true;
     }
-    int64_t value = 0;
-    AVFormatContext* input = nullptr;
-    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) == 0) {
-        if (input->duration != AV_NOPTS_VALUE)
-            value = av_rescale_q(input->duration, AVRational{1, 1000000}, AVRational{1, 1000000});
-        avformat_close_input(&input);
-    }
-    const double d = static_cast<double>(value) / 1000000.0;
-    if (d < 0) {
+    // The container's duration, else the time stamps of the last packets (a
+    // recording cut short has no duration). A file that does not open or
+    // holds no video is "could not be measured" (-1): it is marked in the
+    // list and not opened again on every frame.
+    const int64_t value = AV::ProbeFileDuration_us(path);
+    if (value <= 0) {
         *seconds = -1;
         return false;
     }
-    *seconds = d;
+    *seconds = static_cast<double>(value) / 1000000.0;
     return true;
 }
 
@@ -284,6 +292,7 @@ void SessionStore::OpenMedia(int sessionIndex, const MediaEntry& entry, bool pla
     if (sessionIndex < 0 || sessionIndex >= static_cast<int>(sessions.size())) return;
     StopPlayer();
     const Path path = MediaPath(sessionIndex, entry);
+    LOGF(LOG_INFO, LOG_SRC_SESSION, "OpenMedia | %s%s", path.CStr(), play ? " (playing)" : "");
     MediaInfo& info = MediaInfoFor(path.Text());
     RefreshMediaInfo(sessionIndex, entry, &info);
 

@@ -55,6 +55,9 @@ public:
     Path MediaPath(int sessionIndex, const MediaEntry& entry) const;
     // The cache record of a full path, created zeroed when absent.
     MediaInfo& MediaInfoFor(const std::string& path);
+    // The cache record of a session's entry, filled as the refresh fills it
+    // (file facts, a video's duration); the file list calls it for every row.
+    MediaInfo& FillMediaInfo(int sessionIndex, const MediaEntry& entry);
     int64_t SessionTimeNow() const { return elapsed_ + base_; }
     // Stops the player and hands the file to it with the history of its camera.
     void OpenMedia(int sessionIndex, const MediaEntry& entry, bool play);

@@ -3,19 +3,26 @@
 #include "UI/ControlBar.h"
 #include "UI/CrawlerInfo.h"
 #include "UI/DiagnosticsPanel.h"
+#include "UI/FileListPanel.h"
 #include "UI/FirmwarePopup.h"
+#include "UI/ImageControls.h"
+#include "UI/ImageView.h"
 #include "UI/LightView.h"
 #include "UI/MainWindow.h"
+#include "UI/MediaSelection.h"
+#include "UI/SessionPopup.h"
 #include "UI/SettingsPanel.h"
 #include "UI/TitleBar.h"
+#include "UI/VideoControls.h"
+#include "UI/VideoView.h"
 
 namespace ui {
 
-// One line per panel or popup. The places that are still empty (file list,
-// player views and controls, sessions, keyboard) are listed in
-// MainWindowPanels; the camera view layout popup, the export progress, the
-// confirmation dialog and the alert popup are the main window's own. The
-// axis editor is drawn by the crawler info popup, on top of it.
+// One line per panel or popup. The place that is still empty (keyboard) is
+// listed in MainWindowPanels; the camera view layout popup, the export
+// progress, the confirmation dialog and the alert popup are the main
+// window's own. The axis editor is drawn by the crawler info popup, on top
+// of it.
 void RegisterPanels() {
     MainWindowPanels& panels = Panels();
     panels.titleBar = DrawTitleBar;
@@ -26,6 +33,14 @@ void RegisterPanels() {
     panels.lightView = DrawLightView;
     panels.crawlerInfo = DrawCrawlerInfo;
     panels.firmwareUpdate = DrawFirmwarePopup;
+    panels.fileListPanel = DrawFileListPanel;
+    panels.videoView = VideoView;
+    panels.imageView = ImageView;
+    panels.loadFirstMedia = LoadFirstMedia;
+    panels.playbackControls = VideoControls;
+    panels.mediaNavigation = ImageControls;
+    panels.hasViewableMedia = HasViewableMedia;
+    panels.sessionPopups = DrawSessionPopups;
 }
 
 }  // namespace ui

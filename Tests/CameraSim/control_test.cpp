@@ -16,7 +16,7 @@
 
 #include "CameraSim/ControlFile.h"
 #include "CameraSim/Unit.h"
-#include "Support/ProcessTools.h"
+#include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
 namespace {

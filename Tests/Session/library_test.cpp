@@ -73,7 +73,7 @@ TEST(Library, FileRowLabels) {
         {MediaType::Video, 1, 59.9, false, "14:07:09 Satellite  (59s)", true},
         {MediaType::Video, 0, 61, false, "14:07:09  (1m 1s)", true},
         {MediaType::Video, 0, 0, true, "14:07:09 (recording...)", false},
-        {MediaType::Video, 0, -1, false, "14:07:09", true},
+        {MediaType::Video, 0, -1, false, "14:07:09  (unreadable)", true},  // damaged: listed with a mark
         {MediaType::Image, 1, 0, true, "14:07:09 Satellite", true},
     };
     const LocalTime shown{2024, 3, 5, 14, 7, 9, 0};
@@ -85,6 +85,16 @@ TEST(Library, FileRowLabels) {
         EXPECT_EQ(row.label, c.label);
         EXPECT_EQ(row.selectable, c.selectable) << c.label;
     }
+}
+
+TEST(Library, AnEmptyVideoFileIsMarkedAsSuch) {
+    MediaInfo info;
+    info.duration = -1;
+    info.file.size = 0;
+    info.file.lastWrite = platform::FileTimeFromUnix(1700000000, 0);
+    const FileRowText row = FileRowLabel({MediaType::Video, 0, 1, 0}, info, false, LocalTime{2024, 3, 5, 14, 7, 9, 0});
+    EXPECT_EQ(row.label, "14:07:09  (empty file)");
+    EXPECT_TRUE(row.selectable);
 }
 
 platform::FileTime LocalFileTime(int y, int mo, int d, int h) {

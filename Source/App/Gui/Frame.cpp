@@ -23,12 +23,15 @@
 #include "Platform/GraphicsGL/GC.h"
 #include "Platform/GraphicsGL/Image.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
+#include "Platform/GraphicsGL/TextureGL.h"
 #include "Platform/Platform_Linux/Gui/Window.h"
+#include "App/AppSessions.h"
 #include "UI/MainWindow.h"
 #include "UI/Splash.h"
 #include "UI/Style.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/AV/LatencyProbe.h"
+#include "Video/AV/MediaPlayer.h"
 
 namespace gui {
 
@@ -79,6 +82,30 @@ void UpdateSlotPicture(AppState& app, AV::CameraSlot* slot) {
         slot->recordingPath.clear();
         slot->recordingStartTime = 0;
         slot->recordingSessionTime = 0;
+    }
+}
+
+void UpdatePlayerPicture(AppState& app) {
+    if (app.gc == nullptr) return;
+    AV::MediaPlayer& player = Player();
+    std::shared_ptr<AV::Frame> frame = player.stream.PopFrame();
+    if (frame) {
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        player.currentPicture = app.gc->UpdateVideoFrame(frame);
+    }
+    std::shared_ptr<AV::DecodedImage> image;
+    {
+        std::lock_guard<std::mutex> hold(player.lock);
+        image = std::move(player.image);
+        player.image.reset();
+    }
+    if (image) {
+        std::lock_guard<std::mutex> guard(app.deviceLock);
+        player.imageTexture = app.gc->CreateTexture(image->rgba.data(), image->width, image->height, GL::PixelFormatRGBA);
+        if (!player.imageTexture) {
+            std::lock_guard<std::mutex> hold(player.lock);
+            player.status = "Failed to load image";
+        }
     }
 }
 

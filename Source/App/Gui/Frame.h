@@ -24,6 +24,11 @@ int64_t ClampFrameTime_us(int64_t dt_us);
 // latency probe runs on it when on.
 void UpdateSlotPicture(AppState& app, AV::CameraSlot* slot);
 
+// Frame step 9: the oldest decoded picture of the media player's stream
+// becomes the player's current picture (a video-frame texture, under the
+// device lock); a still decoded by the image loader becomes its image texture.
+void UpdatePlayerPicture(AppState& app);
+
 // Draws one UI frame (RenderFrame): nothing while minimized.
 void RenderFrame(AppState& app);
 

@@ -139,6 +139,7 @@ void PrepareUi(AppState& app) {
     UpdateMinimumSize(Window(app), app.UiScale);
     ui::BuildStyleAndFonts(app.UiScale);  // 19
     ui::RegisterPanels();
+    Hooks().updatePlayerPicture = UpdatePlayerPicture;  // frame step 9
     UiPlatformInit(app);                  // 20
     SetEventHooks(OnResize, OnDpiChange);
     {  // 21

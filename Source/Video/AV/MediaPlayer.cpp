@@ -15,6 +15,8 @@ using Clock = std::chrono::steady_clock;
 
 void VideoThread(MediaPlayer* player, std::string path) {
     bool opened = player->stream.Open(path, player->streamOptions);
+    LOGF(opened ? LOG_DEBUG : LOG_ERROR, LOG_SRC_AV, opened ? "MediaPlayer | opened %s (%.3f s)" : "MediaPlayer | could not open %s",
+             path.c_str(), static_cast<double>(player->stream.Duration()) / 1e6);
     {
         std::lock_guard<std::mutex> guard(player->lock);
         player->status = opened ? "" : "Could not open video";
@@ -24,8 +26,22 @@ void VideoThread(MediaPlayer* player, std::string path) {
     if (!opened) player->running = 0;
     int32_t lastSeek = -1;
     Clock::time_point lastTick = Clock::now();
+    // What the log said last, so each change is written once.
+    uint8_t wasPaused = player->paused.load();
+    bool ended = false;
     while (player->running.load()) {
         PlaybackRound(player, &lastSeek, &lastTick);
+        const uint8_t paused = player->paused.load();
+        if (paused != wasPaused) {
+            LOGF(LOG_DEBUG, LOG_SRC_AV, paused ? "MediaPlayer | paused at %.3f s" : "MediaPlayer | playing from %.3f s",
+                     static_cast<double>(player->playTime.load()));
+            wasPaused = paused;
+        }
+        const int64_t duration = player->stream.Duration();
+        const bool atEnd = duration > 0 && player->stream.Position() >= duration;
+        if (atEnd && !ended)
+            LOGF(LOG_DEBUG, LOG_SRC_AV, "MediaPlayer | end of file at %.3f s", static_cast<double>(duration) / 1e6);
+        ended = atEnd;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     player->stream.Close();
@@ -65,6 +81,19 @@ void StopPlayer(MediaPlayer* player) {
     player->running = 0;
     if (player->thread.joinable()) player->thread.join();
     player->thread = std::thread();
+}
+
+void UnloadMedia(MediaPlayer* player) {
+    StopPlayer(player);
+    {
+        std::lock_guard<std::mutex> guard(player->lock);
+        player->filePath.clear();
+        player->status.clear();
+        player->image.reset();
+    }
+    player->mediaType = 0;
+    player->currentPicture.reset();
+    player->imageTexture.reset();
 }
 
 void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, bool play, bool stillRecording) {
@@ -120,6 +149,8 @@ void PlaybackRound(MediaPlayer* player, int32_t* lastSeek, Clock::time_point* la
         stream.Seek(seek * durationS / 1000.0);
         player->playTime = static_cast<float>(static_cast<double>(stream.Position()) / 1e6);
         *lastTick = now;
+        LOGF(LOG_DEBUG, LOG_SRC_AV, "MediaPlayer | seek %d: position %.3f s of %.3f s", seek,
+                 static_cast<double>(stream.Position()) / 1e6, durationS);
     } else if (player->paused.load() && stream.FramesFetched() > 0) {
         *lastTick = now;  // the clock stands still, one picture is shown
     } else {

@@ -73,6 +73,11 @@ void LoadMedia(MediaPlayer* player, const std::string& path, MediaKind kind, boo
 // Clears running and joins the thread (never call it from the player thread).
 void StopPlayer(MediaPlayer* player);
 
+// Stops the player and forgets the loaded item: nothing is loaded afterwards
+// (type 0, no status, no pictures), so the viewer loads the selection anew.
+// UI thread.
+void UnloadMedia(MediaPlayer* player);
+
 // One round of the playback loop (exposed for tests): seek requests, the
 // clock, pausing, decoding when the clock reaches the newest picture.
 // `lastSeek` is the thread's last handled seek request; `lastTick` its clock.

@@ -9,6 +9,7 @@
 //   Close
 #include "Video/AV/Stream.h"
 #include "Base/Clock.h"
+#include "Video/AV/DurationProbe.h"
 
 #include <cstdio>
 #include <ctime>
@@ -245,6 +246,8 @@ bool Stream::Open(const std::string& address, const Options& options) {
         duration_ = in.demuxer->duration;
     else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         duration_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
+    else if (!in.io)
+        duration_ = ProbeFileDuration_us(address);  // a file cut short: its real length from its last packets
     return true;
 }
 

@@ -23,13 +23,16 @@
 #include <thread>
 #include <vector>
 
-#include "Support/ProcessTools.h"
+#include "Support/ChildProcess.h"
+#include "Support/FileText.h"
+#include "Support/Screenshot.h"
+#include "Support/Wait.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testsupport::ReadFileText;
+using testfiles::ReadText;
 using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -108,8 +111,8 @@ protected:
         std::this_thread::sleep_for(1s);
     }
 
-    std::string SimLog() const { return ReadFileText(root_ / "sim.log"); }
-    std::string StudioLog() const { return ReadFileText(root_ / "studio.log"); }
+    std::string SimLog() const { return ReadText(root_ / "sim.log"); }
+    std::string StudioLog() const { return ReadText(root_ / "studio.log"); }
     bool SimSays(const std::string& text, std::chrono::milliseconds limit = 20s) {
         return WaitUntil([&] { return SimLog().find(text) != std::string::npos; }, limit, 200ms);
     }
@@ -208,13 +211,13 @@ TEST_F(PanelsUi, DISABLED_SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     const size_t bitrateWrites = SimCount("param 141 =");
     Click(kControlLeft + 12, RowY(3));
     Shot edited;
-    ASSERT_TRUE(WaitUntil([&] { return ApplyShown(edited = Save("settings-video.png"), 523); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return ApplyShown(edited = Save("settings-video.png"), 523); }, 10s, 100ms));
     EXPECT_EQ(SimCount("param 141 ="), bitrateWrites) << "a deferred row sends nothing by itself";
     Click(kCancelX, 523);  // Cancel restores the baseline: nothing sent, Apply gone
-    ASSERT_TRUE(WaitUntil([&] { return !ApplyShown(Screenshot(root_ / "cancelled.png"), 523); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !ApplyShown(Screenshot(root_ / "cancelled.png"), 523); }, 10s, 100ms));
     EXPECT_EQ(SimCount("param 141 ="), bitrateWrites);
     Click(kControlLeft + 12, RowY(3));
-    ASSERT_TRUE(WaitUntil([&] { return ApplyShown(Screenshot(root_ / "edited.png"), 523); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return ApplyShown(Screenshot(root_ / "edited.png"), 523); }, 10s, 100ms));
     Click(kApplyX, 523);
     ASSERT_TRUE(SimSays("write group 0 param 141 = ")) << SimLog();
     // The applied change can be undone: "Undo Changes" takes the Apply row's place.
@@ -249,7 +252,7 @@ TEST_F(PanelsUi, DISABLED_SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     // The settings reached the saved configuration of the PRIMARY camera.
     Click(kSettingsToggleX, kBarY);
     studio_->Terminate(20s);
-    const std::string ini = ReadFileText(data_ / "settings.ini");
+    const std::string ini = ReadText(data_ / "settings.ini");
     EXPECT_NE(ini.find("Param_156=1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Param_82=100"), std::string::npos) << ini;
 }
@@ -356,7 +359,7 @@ protected:
         Click(1395, RowY(1));
         int left = 0, right = 0, y = 0;
         Shot confirm;
-        ASSERT_TRUE(WaitUntil([&] { return PopupButtons(confirm = Screenshot(root_ / "confirm.png"), &left, &right, &y); }, 10s));
+        ASSERT_TRUE(WaitUntil([&] { return PopupButtons(confirm = Screenshot(root_ / "confirm.png"), &left, &right, &y); }, 10s, 100ms));
         fs::copy_file(root_ / "confirm.png", shots_ / shotName, fs::copy_options::overwrite_existing);
         Click(left, y);  // "Update"
     }
@@ -387,7 +390,7 @@ TEST_F(FirmwareUi, DISABLED_UpdateSucceedsWhileTheWindowKeepsDrawing) {
         [&] {
             return PopupButtons(Screenshot(root_ / "done.png"), &left, &right, &y) && right - left > 150;
         },
-        30s));
+        30s, 100ms));
     fs::copy_file(root_ / "done.png", shots_ / "firmware-stage2-success.png", fs::copy_options::overwrite_existing);
     const size_t restarts = SimCount("write group 0 param 11 = 2");
     Click(right, y);  // "Restart Now"
@@ -419,11 +422,11 @@ TEST_F(FirmwareUi, DISABLED_RefusedPackageAndACameraThatStaysAway) {
     int left = 0, right = 0, y = 0;
     EXPECT_FALSE(PopupButtons(Screenshot(root_ / "waiting.png"), &left, &right, &y)) << "no button while waiting";
     // After 20 s: "Camera has not responded" with "Done" alone.
-    ASSERT_TRUE(WaitUntil([&] { return PopupButtons(Screenshot(root_ / "away.png"), &left, &right, &y); }, 40s));
+    ASSERT_TRUE(WaitUntil([&] { return PopupButtons(Screenshot(root_ / "away.png"), &left, &right, &y); }, 40s, 100ms));
     fs::copy_file(root_ / "away.png", shots_ / "firmware-stage2-no-response.png", fs::copy_options::overwrite_existing);
     EXPECT_LT(right - left, 150) << "only Done";
     Click(left, y);
-    EXPECT_TRUE(WaitUntil([&] { return !PopupButtons(Screenshot(root_ / "closed.png"), &left, &right, &y); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return !PopupButtons(Screenshot(root_ / "closed.png"), &left, &right, &y); }, 10s, 100ms));
 }
 
 }  // namespace

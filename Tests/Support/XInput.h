@@ -1,0 +1,27 @@
+// Pointer and keyboard input for the process tests, sent to the Xvfb display
+// with xdotool. Coordinates are root-window pixels.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+namespace testsupport {
+
+inline bool XDo(const std::string& arguments) {
+    const std::string command = "xdotool " + arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+inline bool Click(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
+inline bool MoveTo(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
+// Wheel notches at the pointer: positive up (zoom in), negative down.
+inline bool Wheel(int notches) {
+    const int button = notches > 0 ? 4 : 5;
+    const int count = notches > 0 ? notches : -notches;
+    return XDo("click --repeat " + std::to_string(count) + " --delay 60 " + std::to_string(button));
+}
+// Types text into the focused window, one key every 40 ms.
+inline bool TypeText(const std::string& text) { return XDo("type --delay 40 '" + text + "'"); }
+inline bool Key(const std::string& name) { return XDo("key " + name); }
+
+}  // namespace testsupport
