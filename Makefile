@@ -5,13 +5,15 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 TSA_BUILD  ?= build-thread-safety
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 # make install PREFIX=/opt/orvex DESTDIR=/tmp/stage
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package clean
+.PHONY: all deps build asan check test test-asan demo tsan test-tsan thread-safety install package fuzz fuzz-build clean
 
 all: build
 
@@ -74,6 +76,24 @@ demo: deps
 	$(MAKE) build
 	tools/run-demo $(BUILD)
 
+# libFuzzer programs of every parser of outside input, built with clang and
+# run FUZZ_SECONDS each on a copy of the kept corpus (tools/run-fuzz). A
+# finding lands in $(FUZZ_BUILD)/findings/<target>/ and fails the run; once
+# mended, it is kept under Tests/Fuzz/regressions/<target>/, which make check
+# replays with the corpus.
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  "-DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+fuzz-build: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target orvex_fuzzers
+
+fuzz: deps
+	$(MAKE) fuzz-build
+	tools/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 # Installs the programs, resources, desktop entry, icons, metainfo and manual
 # pages under $(PREFIX); DESTDIR stages the tree under another root.
 install: build
@@ -85,4 +105,4 @@ package: build
 	cmake --build $(BUILD) --target package
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(TSA_BUILD) $(FUZZ_BUILD)

@@ -18,6 +18,10 @@ namespace {
 
 // One parameter block per slot (60 KiB each); UI thread only.
 picam::ParamGroup g_slotParams[kCameraSlots];
+// The service's connection number each slot was last started for; UI thread
+// only. A slot whose number is behind its service's was started for a
+// connection that has since ended, however briefly.
+uint32_t g_slotConnection[kCameraSlots];
 
 int SlotIndex(const AppState& app, const AV::CameraSlot* slot) {
     const ptrdiff_t i = slot - app.slots;
@@ -32,10 +36,13 @@ int32_t ReadParam(picam::Service* service, int group, int index) {
 }
 
 // Steps 4.1 to 4.9 of the binding: the slot's first start (or a restart).
-// The slot's unit and channel are written here, before its video thread
-// starts, and stay as they are while it runs (the thread reads them).
+// Called only once the slot's earlier thread has ended (AV::SlotThreadEnded),
+// so its join returns at once. The slot's unit and channel are written here,
+// before its video thread starts, and stay as they are while it runs (the
+// thread reads them).
 void StartCameraSlot(AppState& app, picam::Service* service, int i, int ch, AV::CameraSlot* slot) {
     if (slot->thread.joinable()) slot->thread.join();
+    g_slotConnection[SlotIndex(app, slot)] = service->connectionNumber.load();
     slot->cameraIndex = i;
     slot->channel = ch;
     RequestRefresh();  // the scan link's start-up requests
@@ -137,7 +144,20 @@ void BindCameras(AppState& app) {
                 continue;
             }
             app.activeSlots.push_back(slot);
-            if ((slot->Flags() & AV::kSlotRun) == 0) StartCameraSlot(app, service.Get(), i, ch, slot);
+            if ((slot->Flags() & AV::kSlotRun) != 0 &&
+                g_slotConnection[SlotIndex(app, slot)] != service->connectionNumber.load()) {
+                // Started for an earlier connection of the unit: the drop
+                // ended it even if no frame saw the unit disconnected. Stop
+                // the thread; the slot starts afresh (and its saved settings
+                // go to the camera again) once that thread has ended.
+                slot->SetFlags(0, AV::kSlotRun);
+                slot->SetFlags(0, AV::kSlotStreaming);
+            }
+            // A thread told to stop may still wait on the network (connect
+            // or receive time-outs): it is never joined here, the slot
+            // starts in the first frame that finds it ended.
+            if ((slot->Flags() & AV::kSlotRun) == 0 && AV::SlotThreadEnded(slot))
+                StartCameraSlot(app, service.Get(), i, ch, slot);
             AnnotationText(app, service.Get(), ch, slot);
         }
         std::string labelX, labelY;
@@ -278,6 +298,7 @@ void ConnectRecentConfigs(AppState& app) {
             source.table = &SlotParamBlock(app, slot);
             source.enableRecord = slot->recordEnabled;
             source.enableCapture = slot->snapshotEnabled;
+            source.restorable = picam::AcquireService(slot->cameraIndex)->version.load() >= picam::VersionGate();
             sources.push_back(source);
         }
         return sources;

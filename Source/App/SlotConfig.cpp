@@ -63,7 +63,7 @@ void ConnectRecentConfigHook(std::function<std::vector<SlotConfigSource>()> acti
     }
     SetRecentConfigHook([activeSlots](Settings& settings) {
         for (const SlotConfigSource& slot : activeSlots()) {
-            if (slot.cameraIndex != 0 || !slot.table) continue;
+            if (slot.cameraIndex != 0 || !slot.table || !slot.restorable) continue;
             SaveSlotConfig(*slot.table, slot.group, slot.enableRecord, slot.enableCapture, &settings);
         }
     });

@@ -36,11 +36,16 @@ struct SlotConfigSource {
     const ParamGroup* table = nullptr;
     bool enableRecord = true;
     bool enableCapture = true;
+    // False for a unit below the version gate: its mirror holds only records
+    // 0 to 4, so the table cannot carry the saved values and saving it would
+    // replace the saved configuration with an empty one.
+    bool restorable = true;
 };
 
 // Connects SaveSettings' recent-configuration step: before every save,
 // `activeSlots` lists the active slots and SaveSlotConfig runs for each of
-// camera unit 0. An empty function disconnects it.
+// camera unit 0 that is restorable (the others leave the saved configuration
+// as it was). An empty function disconnects it.
 void ConnectRecentConfigHook(std::function<std::vector<SlotConfigSource>()> activeSlots);
 
 }  // namespace picam

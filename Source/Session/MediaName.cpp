@@ -121,11 +121,17 @@ bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry*
     const uint64_t millis = ReadDecimal14(parts[3]);
     // A name whose time does not fit a signed 64-bit microsecond count is foreign.
     constexpr uint64_t kMaxField = 1000000000ULL;
-    if (hours > 2000000ULL || minutes > kMaxField || seconds > kMaxField || millis > kMaxField) return false;
+    constexpr uint64_t kMaxHours = 2000000ULL;
+    if (hours > kMaxHours || minutes > kMaxField || seconds > kMaxField || millis > kMaxField) return false;
 
+    const int64_t time = static_cast<int64_t>(hours) * kUsPerHour + static_cast<int64_t>(minutes) * kUsPerMinute +
+                         static_cast<int64_t>(seconds) * kUsPerSecond + static_cast<int64_t>(millis) * 1000;
+    // The fields may overflow into each other (90 minutes is 1 h 30 min), but
+    // the whole time must stay within the hours a name may carry: the name
+    // written for it is then one that parses back.
+    if (time >= static_cast<int64_t>(kMaxHours + 1) * kUsPerHour) return false;
     entry->type = type;
-    entry->time = static_cast<int64_t>(hours) * kUsPerHour + static_cast<int64_t>(minutes) * kUsPerMinute +
-                  static_cast<int64_t>(seconds) * kUsPerSecond + static_cast<int64_t>(millis) * 1000;
+    entry->time = time;
     entry->cameraId = static_cast<uint32_t>(ReadDecimal14(t3));
     entry->cameraSlot = static_cast<int32_t>(static_cast<uint32_t>(ReadDecimal14(t4)));
     *session = sessionName;

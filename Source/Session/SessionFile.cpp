@@ -337,6 +337,24 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
     return false;
 }
 
+bool DecodeSessionFile(const uint8_t* file, size_t size, SessionData* data) {
+    data->Reset();
+    if (size <= 3 || size > kMaxDataFile_bytes) return false;
+    const uint32_t u = (uint32_t{file[0]} << 24) | (uint32_t{file[1]} << 16) | (uint32_t{file[2]} << 8) | file[3];
+    const uint64_t packed = size - 4;
+    // A length no LZ4 block of this size can produce is refused before allocating.
+    if (u > kMaxPayload_bytes || u > packed * kMaxLz4Ratio + 16) return false;
+    std::vector<uint8_t> payload(u);
+    const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(file + 4), reinterpret_cast<char*>(payload.data()),
+                                        static_cast<int>(packed), static_cast<int>(u));
+    if (got < 0 || static_cast<uint32_t>(got) != u) return false;
+    if (DecodeSessionPayload(payload.data(), payload.size(), data) == PayloadResult::Malformed) {
+        data->Reset();
+        return false;
+    }
+    return true;
+}
+
 void LoadSessionData(const Path& folder, const std::string& sessionName, SessionData* data) {
     data->Reset();
     const Path path = SessionDataPath(folder, sessionName);
@@ -354,23 +372,7 @@ void LoadSessionData(const Path& folder, const std::string& sessionName, Session
         return;
     }
 
-    bool ok = file.size() > 3 && file.size() <= kMaxDataFile_bytes;
-    uint32_t u = 0;
-    std::vector<uint8_t> payload;
-    if (ok) {
-        u = (uint32_t{file[0]} << 24) | (uint32_t{file[1]} << 16) | (uint32_t{file[2]} << 8) | file[3];
-        const uint64_t packed = file.size() - 4;
-        // A length no LZ4 block of this size can produce is refused before allocating.
-        ok = u <= kMaxPayload_bytes && u <= packed * kMaxLz4Ratio + 16;
-    }
-    if (ok) {
-        payload.resize(u);
-        const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(file.data() + 4),
-                                            reinterpret_cast<char*>(payload.data()), static_cast<int>(file.size() - 4),
-                                            static_cast<int>(u));
-        ok = got >= 0 && static_cast<uint32_t>(got) == u;
-    }
-    if (ok && DecodeSessionPayload(payload.data(), payload.size(), data) == PayloadResult::Malformed) ok = false;
+    const bool ok = DecodeSessionFile(file.data(), file.size(), data);
     if (!ok) {
         data->Reset();
         KeepDamagedFile(path);

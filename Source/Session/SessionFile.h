@@ -28,6 +28,11 @@ enum class PayloadResult {
 // Resets `data`, then reads `payload` into it. On Malformed `data` is left empty.
 PayloadResult DecodeSessionPayload(const uint8_t* payload, size_t length, SessionData* data);
 
+// The whole data file as read from disk (length header and LZ4 block). Resets
+// `data` first; false, with `data` left empty, when the length is implausible,
+// the block does not expand to exactly that length or the payload is malformed.
+bool DecodeSessionFile(const uint8_t* file, size_t size, SessionData* data);
+
 // The data file's path for a session in `folder`.
 Path SessionDataPath(const Path& folder, const std::string& sessionName);
 // The name a new data file is written under before it replaces the old one;

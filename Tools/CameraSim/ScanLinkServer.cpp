@@ -211,12 +211,14 @@ void Link::HandleFrame(const uint8_t* frame, size_t length) {
     const uint16_t check = static_cast<uint16_t>(accumulator_[n] | accumulator_[n + 1] << 8);
     if (ScanLinkCheckValue(accumulator_, n, rxSequence_) != check) {
         // Ask the program to send again from the sequence expected here.
+        unit_.CountScanLinkRequest(false);
         answer_.Clear();
         answer_.Bytes({0x01, static_cast<uint8_t>(rxSequence_ & 0xFF), static_cast<uint8_t>(rxSequence_ >> 8)});
         Send();
         return;
     }
     ++rxSequence_;
+    unit_.CountScanLinkRequest(true);
     server_.CountRequest();
     AnswerMessage(accumulator_, n);
 }

@@ -132,6 +132,12 @@ public:
     void RestartService(double downS);
     bool ServiceDown() const;
 
+    // Scan-link request messages accepted and refused (wrong check value)
+    // over every connection; counted by the scan-link connection threads.
+    void CountScanLinkRequest(bool accepted) { (accepted ? scanLinkAccepted_ : scanLinkRefused_).fetch_add(1); }
+    int ScanLinkAccepted() const { return scanLinkAccepted_.load(); }
+    int ScanLinkRefused() const { return scanLinkRefused_.load(); }
+
     // ---- console ---------------------------------------------------------------
     // One whole line on stdout, flushed; safe from any thread.
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -153,6 +159,8 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<int64_t> startUs_{0};
     std::atomic<int64_t> serviceDownUntilUs_{0};
+    std::atomic<int> scanLinkAccepted_{0};
+    std::atomic<int> scanLinkRefused_{0};
     std::vector<std::unique_ptr<PortServer>> servers_;
 };
 

@@ -144,6 +144,17 @@ void ApplyScaleChange(AppState& app) {
     FitWindowToScale(static_cast<SDL_Window*>(app.window), app.settings, app.UiScale);
 }
 
+// The camera steps (binding, view positions, suspension, slot pictures)
+// only pick up what worker threads published; a frame they hold up for long
+// means the UI thread waited on a camera thread, which it must never do.
+constexpr int64_t kSlowCameraSteps_us = 100000;
+
+void WarnSlowCameraSteps(int64_t took_us) {
+    if (took_us > kSlowCameraSteps_us)
+        LOGF(LOG_WARN, LOG_SRC_MAIN, "RunFrame | camera steps took %lld ms",
+             static_cast<long long>(took_us / 1000));
+}
+
 void StorageCheck(AppState& app) {
     // The watchdog (sessions) runs once a second of the monotonic clock,
     // holds the free-space lock while it stops the recordings, and keeps the
@@ -258,11 +269,13 @@ void RunFrame(AppState& app) {
     const int64_t dt_us = PaceFrame();
     const double dtSeconds = AdvanceClocks(app, dt_us);
     SaveQueuedSnapshots(app);
+    const int64_t cameraStepsStart_us = MonotonicUs();
     BindCameras(app);
     AssignViewPositions(app);
     KeepSingleLayoutForOneCamera(app);
     UpdateSuspension(app);
     UpdatePictures(app);
+    WarnSlowCameraSteps(MonotonicUs() - cameraStepsStart_us);
     ClearRenderTarget(app);
     FollowDrawableSize(app, window);
     RenderFrame(app);

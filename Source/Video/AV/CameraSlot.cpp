@@ -88,20 +88,25 @@ void ProcessStream(CameraSlot* slot) {
     }
     LOGF(LOG_INFO, LOG_SRC_AV, "Stopping video thread[%d] %s", slot->cameraIndex,
              channel == 1 ? "(satellite)" : " ");
-    slot->SetFlags(0, kSlotStreaming | kSlotRecording);
     slot->stream.Close();
+    // The last touch of the slot: from here on the thread only returns.
+    slot->SetFlags(0, kSlotStreaming | kSlotRecording | kSlotThreadLive);
 }
 
-void StartSlot(CameraSlot* slot, const Stream::Options& options) {
-    if (slot->thread.joinable()) slot->thread.join();  // a thread that ended by itself
+bool SlotThreadEnded(CameraSlot* slot) { return (slot->Flags() & kSlotThreadLive) == 0; }
+
+bool StartSlot(CameraSlot* slot, const Stream::Options& options) {
+    if (!SlotThreadEnded(slot)) return false;
+    if (slot->thread.joinable()) slot->thread.join();  // ended: returns at once
     {
         std::lock_guard<std::mutex> guard(slot->lock);
-        slot->flags = (slot->flags | kSlotRun) & ~kSlotStreaming;
+        slot->flags = (slot->flags | kSlotRun | kSlotThreadLive) & ~kSlotStreaming;
         slot->streamOptions = options;
     }
     char name[16];
     snprintf(name, sizeof name, "video%d.%d", slot->cameraIndex % 100, slot->channel & 1);
     slot->thread = base::StartThread(name, [slot] { ProcessStream(slot); });
+    return true;
 }
 
 void StopSlot(CameraSlot* slot) {

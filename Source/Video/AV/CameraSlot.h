@@ -34,6 +34,10 @@ enum SlotFlags : uint32_t {
     kSlotStreaming = 0x4,
     kSlotRecording = 0x8,
     kSlotCapturing = 0x10,  // a still capture is running (still capture code)
+    // Set by StartSlot, cleared by ProcessStream as its last step: while set,
+    // the slot's thread has not ended (it may still be waiting on the
+    // network after run was cleared) and the slot cannot be started again.
+    kSlotThreadLive = 0x20,
 };
 
 // Video port of each channel: 0 PRIMARY, 1 SATELLITE.
@@ -73,9 +77,15 @@ struct CameraSlot {
 // The live thread procedure of a slot.
 void ProcessStream(CameraSlot* slot);
 
-// UI thread: set run, clear streaming, store the options and start
-// ProcessStream on a thread named after the slot's unit and channel.
-void StartSlot(CameraSlot* slot, const Stream::Options& options);
+// UI thread: true when the slot has no thread or its thread has ended, so
+// that StartSlot will not wait. Checked once per frame by the binding: the UI
+// thread never joins a thread that may still be waiting on the network.
+bool SlotThreadEnded(CameraSlot* slot);
+// UI thread, once SlotThreadEnded: joins the ended thread (at once), sets run,
+// clears streaming, stores the options and starts ProcessStream on a thread
+// named after the slot's unit and channel. False, with nothing changed, when
+// the old thread has not ended yet.
+bool StartSlot(CameraSlot* slot, const Stream::Options& options);
 // UI thread (shutdown): clear run, join the thread, close the stream and drop
 // the current picture.
 void StopSlot(CameraSlot* slot);

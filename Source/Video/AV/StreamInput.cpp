@@ -14,6 +14,9 @@ void StreamInput::CloseSocket_locked() {
 }
 
 int IOReadPacket(StreamInput* input, uint8_t* destination, int capacity, uint8_t* flags) {
+    // Closed already (its reason was logged then): the demuxer asks again
+    // after a failed read, and there is nothing to read or to report.
+    if (!input->socket.IsOpen()) return -1;
     uint8_t header[8];
     int got = input->socket.ReceiveAll(header, 8, input->receiveTimeout_us);
     if (got == 0) {

@@ -2,12 +2,17 @@
 // request builders the UI calls, and the thread body `ScanlinkProc` that the
 // service monitor starts once per camera unit.
 //
-// One crawler per system: `scanLinkState`, the message buffer, the outgoing
-// queue and the transmit sequence are program-wide and guarded by
-// `scanLinkLock`. The UI reads the state under that lock and calls the
-// builders below (the plain forms take the lock, the _locked forms expect
-// it held). The receive side (accumulator, receive sequence) belongs to the
-// running `ScanlinkProc`.
+// One crawler per system, but one link per camera unit: every unit's
+// ScanlinkProc has its own message buffer, outgoing queue and transmit
+// sequence (ScanLinkPort, ScanLinkProtocol.h), since the unit counts each
+// connection's messages from 0 and a shared count or queue would make two
+// units refuse and starve each other's requests. The requests built below
+// go to every unit's link (the crawler is wherever it is plugged in);
+// `scanLinkState` shows the crawler of one open link, the first to open
+// while none was shown. All of it is guarded by `scanLinkLock`. The UI reads
+// the state under that lock and calls the builders below (the plain forms
+// take the lock, the _locked forms expect it held). The receive side
+// (accumulator, receive sequence) belongs to the running `ScanlinkProc`.
 #pragma once
 
 #include <cstdint>
@@ -73,7 +78,8 @@ std::string ScanLinkPositionText(const ScanLinkValue& value, int32_t units);
 
 // ---- request builders (any thread) ---------------------------------------------
 // Each appends its records and finishes one message into the outgoing queue
-// (dropped silently when the queue is full). The plain forms take
+// of every unit's link (dropped silently where the queue is full; a request
+// made while a link is down waits in its queue for the next connection). The plain forms take
 // scanLinkLock themselves; the _locked forms are for callers that already
 // hold it (the UI reads the state and builds its requests under one hold).
 void SetUnits(int units) EXCLUDES(scanLinkLock);

@@ -111,5 +111,30 @@ private:
     uint16_t sequence_ = 0;
 };
 
-// The program's one sending side; guarded by scanLinkLock.
-extern ScanLinkTx scanLinkTx GUARDED_BY(scanLinkLock);
+// One camera unit's crawler link as the program keeps it: its own outgoing
+// queue and transmit sequence (the unit counts the messages of each
+// connection from 0, so two units can never share one count), and the crawler
+// state its answers fill. Everything here is guarded by scanLinkLock.
+// ScanlinkProc owns one for the life of the thread and registers it, so the
+// request builders of ScanLink.h reach every unit's crawler.
+struct ScanLinkPort {
+    ScanLinkTx tx;
+    ScanLinkState state{};
+    bool open = false;  // a scan-link socket to the unit is open
+};
+
+// Under scanLinkLock. A registered port receives every request the builders
+// queue; the program-wide scanLinkState shows the crawler of one open port.
+void RegisterScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+void UnregisterScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+// The link opened: the port may now be the one shown.
+void ScanLinkPortOpened_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+// The link closed: messages framed for the gone connection are dropped and
+// the count starts again at 0 for the next one; requests queued from now on
+// wait for it. A shown port stops being shown (scanLinkState is cleared).
+void ScanLinkPortClosed_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+// After the port's answers were applied: the shown port's state becomes
+// scanLinkState; with no port shown, the first open one to get here is shown.
+void PublishScanLinkPort_locked(ScanLinkPort* port) REQUIRES(scanLinkLock);
+// The port whose crawler scanLinkState shows (nullptr: none).
+ScanLinkPort* ShownScanLinkPort_locked() REQUIRES(scanLinkLock);

@@ -465,6 +465,7 @@ void ServiceProc(Service* s) {
                      SocketErrorText(LastSocketError()).c_str());
         } else {
             LOGF(LOG_TRACE, LOG_SRC_CAMERA, "ServiceProc | connected");
+            s->connectionNumber.fetch_add(1);
             {
                 std::lock_guard<std::mutex> lock(s->hostLock);
                 ++s->holders;

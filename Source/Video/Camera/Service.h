@@ -140,6 +140,11 @@ public:
     std::mutex tableLock;
     std::atomic<bool> running{false};
     std::atomic<bool> connected{false};
+    // Connections ServiceProc has opened, counted up by it at each connect and
+    // never reset (ResetTables keeps it): a slot started for an earlier
+    // connection is told apart from one of this connection however short the
+    // gap between them was.
+    std::atomic<uint32_t> connectionNumber{0};
 
     // Copy of host under hostLock.
     std::string Host() EXCLUDES(hostLock);

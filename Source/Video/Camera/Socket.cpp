@@ -192,8 +192,14 @@ void TcpSocket::Close() {
     handle = -1;
 }
 
+// Operations on a closed holder say so in the error (ENOTCONN) instead of
+// leaving errno as an earlier call set it: a connect that succeeded after
+// EINPROGRESS would otherwise be reported as the reason of a later failure.
 int TcpSocket::SendAll(const void* buffer, int length) {
-    if (handle == -1) return -1;
+    if (handle == -1) {
+        errno = ENOTCONN;
+        return -1;
+    }
     timeval tv{1, 0};
     if (setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) {
         Close();
@@ -219,7 +225,10 @@ int TcpSocket::SendAll(const void* buffer, int length) {
 }
 
 int TcpSocket::ReceiveAll(void* buffer, int length, uint32_t timeoutUs) {
-    if (handle == -1) return -1;
+    if (handle == -1) {
+        errno = ENOTCONN;
+        return -1;
+    }
     if (!SetReceiveTimeout(handle, timeoutUs)) {
         Close();
         return -1;
@@ -246,7 +255,11 @@ int TcpSocket::ReceiveAll(void* buffer, int length, uint32_t timeoutUs) {
 }
 
 int TcpSocket::ReceiveSome(void* buffer, int capacity, uint32_t timeoutUs) {
-    if (handle == -1 || !SetReceiveTimeout(handle, timeoutUs)) return -1;
+    if (handle == -1) {
+        errno = ENOTCONN;
+        return -1;
+    }
+    if (!SetReceiveTimeout(handle, timeoutUs)) return -1;
     ssize_t n;
     do {
         n = recv(handle, buffer, static_cast<size_t>(capacity > 0 ? capacity : 0), 0);

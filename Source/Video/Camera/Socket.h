@@ -56,6 +56,8 @@ struct TcpSocket {
 
     bool IsOpen() const { return handle != -1; }
 
+    // On a closed holder (handle -1) the operations below return -1 with the
+    // last socket error ENOTCONN.
     // Shuts both directions down and closes; the handle becomes -1.
     void Close();
     // `length` when all was sent. send returning 0: closes, returns the count

@@ -4,16 +4,22 @@
 // they end; empty and unreadable files neither crash nor hang it.
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/DurationProbe.h"
 #include "Video/AV/MediaPlayer.h"
+#include "Support/Wait.h"
 
 namespace {
 
-using avtest::WaitFor;
+// Waits up to `limit_ms` (generous: a busy machine slows the test, it must not fail it).
+bool WaitFor(const std::function<bool()>& condition, int limit_ms) {
+    return testsupport::WaitUntil(condition, std::chrono::milliseconds(limit_ms));
+}
 
 // A 20-second "live" Matroska file (no duration, no cues), cut to `keepPercent` of its bytes.
 std::string MakeCutRecording(avtest::TempDir& dir, const std::string& name, int seconds, int keepPercent) {

@@ -2,6 +2,7 @@
 // gathering, the read callback, and every refused or broken input.
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -171,6 +172,31 @@ TEST_F(Framing, ReadCallbackGathersAcrossFragments) {
     EXPECT_EQ(0, memcmp(out.data(), stream.data() + 32768, 1232));
     EXPECT_EQ(AV::IORead(input_.get(), out.data(), 0), 0);
     EXPECT_EQ(AV::IORead(input_.get(), out.data(), -5), -5);
+}
+
+// The camera went away and the demuxer (or the gatherer) asks again: the
+// input is closed, so it fails at once, and no "read header error" with an
+// error left over from an earlier call (the connect's "Operation now in
+// progress") is logged.
+TEST_F(Framing, ReadingOnAfterTheCameraLeftLogsNoStaleError) {
+    avtest::LogCapture log;
+    Send(Fragment(0x04, kA), true);
+    ASSERT_EQ(AV::ReadAccessUnit_locked(input_.get()), int(kA.size()));
+    EXPECT_EQ(AV::ReadAccessUnit_locked(input_.get()), -1);
+    EXPECT_FALSE(input_->socket.IsOpen());
+    EXPECT_TRUE(log.Contains("INFO : AV::IOReadPacket | connection closed")) << log.Text();
+    uint8_t out[64];
+    for (int i = 0; i < 3; ++i) {
+        errno = EINPROGRESS;  // what a successful non-blocking connect leaves behind
+        EXPECT_EQ(AV::IORead(input_.get(), out, sizeof out), -1);
+        errno = EINPROGRESS;
+        EXPECT_EQ(AV::ReadAccessUnit_locked(input_.get()), -1);
+        errno = EINPROGRESS;
+        EXPECT_EQ(AV::IOReadPacket(input_.get(), input_->packetBuffer, AV::kPacketBufferSize, nullptr), -1);
+    }
+    const std::string text = log.Text();
+    EXPECT_EQ(text.find("read header error"), std::string::npos) << text;
+    EXPECT_EQ(text.find(strerror(EINPROGRESS)), std::string::npos) << text;
 }
 
 TEST_F(Framing, ReadCallbackFailsOnLostCamera) {

@@ -171,4 +171,43 @@ TEST(CameraSlot, UnknownUnitIsNotContacted) {
     EXPECT_TRUE(log.Contains("Stopping video thread[57]"));
 }
 
+// A slot told to stop while its thread waits on the network (a unit that
+// sends no video: the stream's open waits out its receive time-out) cannot
+// be started again until that thread has ended, and StartSlot never waits
+// for it: it refuses at once and leaves the flags alone. Once the thread
+// has ended by itself, the next start is immediate.
+TEST(CameraSlot, RestartWaitsForTheOldThreadWithoutJoiningIt) {
+    LogCapture log;
+    auto unit = StartUnit("127.0.22.4", 320, 240, 30, [](camsim::Options& o) {
+        o.videoPauseFromS = 0;
+        o.videoPauseToS = 1e6;
+    });
+    ASSERT_TRUE(unit);
+    ListedUnit listed("127.0.22.4");
+    AV::CameraSlot slot;
+    slot.cameraIndex = listed.Index();
+    AV::Stream::Options options = AV::Stream::Options::LiveCamera();
+    options.receiveTimeout_us = 1500000;
+    ASSERT_TRUE(AV::StartSlot(&slot, options));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Contains("ProcessStream | connecting to tcp://127.0.22.4:8012"); }, std::chrono::milliseconds(5000)));
+    EXPECT_FALSE(AV::SlotThreadEnded(&slot));
+
+    slot.SetFlags(0, AV::kSlotRun);  // what the binding does when the unit drops
+    const auto from = std::chrono::steady_clock::now();
+    EXPECT_FALSE(AV::StartSlot(&slot, options));
+    EXPECT_LT(std::chrono::steady_clock::now() - from, std::chrono::milliseconds(100));
+    EXPECT_FALSE(slot.Flags() & AV::kSlotRun);
+    EXPECT_TRUE(slot.thread.joinable());
+
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return AV::SlotThreadEnded(&slot); }, std::chrono::milliseconds(10000)));
+    EXPECT_TRUE(log.Contains("Stopping video thread[" + std::to_string(listed.Index()) + "]"));
+    const auto again = std::chrono::steady_clock::now();
+    ASSERT_TRUE(AV::StartSlot(&slot, options));
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(100));
+    EXPECT_TRUE(slot.Flags() & AV::kSlotRun);
+    EXPECT_FALSE(AV::SlotThreadEnded(&slot));
+    AV::StopSlot(&slot);
+    EXPECT_TRUE(AV::SlotThreadEnded(&slot));
+}
+
 }  // namespace

@@ -3,7 +3,9 @@
 // bit rate, failures, end of file and seeking.
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "CameraSim/VideoEncoder.h"
@@ -218,6 +220,32 @@ INSTANTIATE_TEST_SUITE_P(
         LiveFault{"CameraCloses", "127.0.20.6", [](camsim::Options& o) { o.videoCloseAfterS = 2.0; },
                   "INFO : AV::IOReadPacket | connection closed"}),
     [](const ::testing::TestParamInfo<LiveFault>& info) { return std::string(info.param.name); });
+
+// The unit goes away in the middle of the stream (its process ends): the
+// stream closes with the reason the socket gave, and reading on after the
+// close never reports an error left over from an earlier call (the connect's
+// "Operation now in progress").
+TEST(LiveStream, UnitGoneMidStreamLogsTheTrueReason) {
+    LogCapture log;
+    auto unit = StartUnit("127.0.20.8");
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open("tcp://127.0.20.8:8012", AV::Stream::Options::LiveCamera()));
+    int pictures = 0;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            stream.Process();
+            while (stream.PopFrame()) ++pictures;
+            return pictures >= 3;
+        }, std::chrono::milliseconds(8000)));
+    unit->Stop();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return stream.Process() < 0 || !stream.IsOpen(); }, std::chrono::milliseconds(8000)));
+    for (int i = 0; i < 5; ++i) stream.Process();  // the video thread's next passes
+    EXPECT_FALSE(stream.IsOpen());
+    const std::string text = log.Text();
+    EXPECT_EQ(text.find(strerror(EINPROGRESS)), std::string::npos) << text;
+    EXPECT_TRUE(log.Contains("AV::IOReadPacket | connection closed") || log.Contains(strerror(ECONNRESET))) << text;
+}
 
 // Dropped fragments (flag 0x20) are forgotten with their unit, and the
 // camera's resent unit decodes: picture numbers stay consecutive.

@@ -193,12 +193,20 @@ TEST(Socket, ReceiveSomeAndSendAll) {
     EXPECT_FALSE(p.client.IsOpen());
 }
 
+// Every operation on a closed holder fails with "not connected" as its
+// error, never with whatever an earlier call left in errno.
 TEST(Socket, ClosedHolderReturnsMinusOne) {
     TcpSocket s;
     char b[4] = {};
+    errno = EINPROGRESS;
     EXPECT_EQ(s.SendAll(b, 4), -1);
+    EXPECT_EQ(LastSocketError(), ENOTCONN);
+    errno = EINPROGRESS;
     EXPECT_EQ(s.ReceiveAll(b, 4, 1000), -1);
+    EXPECT_EQ(LastSocketError(), ENOTCONN);
+    errno = EINPROGRESS;
     EXPECT_EQ(s.ReceiveSome(b, 4, 1000), -1);
+    EXPECT_EQ(LastSocketError(), ENOTCONN);
     s.Close();
     EXPECT_EQ(s.handle, -1);
 }

@@ -123,9 +123,12 @@ TEST(Crc16, CheckValueCoversRecordsAndSequence) {
 
 // ---- the byte-exact examples (through the program's sending side) ---------------
 
+// The link the examples run on, registered like a running ScanlinkProc's.
+ScanLinkPort* examplePort = nullptr;
+
 // Frames fed to the program's receive side, as the unit sends them.
 void FeedProgram(ScanLinkRx& rx, const Bytes& wire) {
-    rx.Feed(wire.data(), wire.size(), scanLinkState, scanLinkTx, scanLinkLock);
+    rx.Feed(wire.data(), wire.size(), examplePort->state, examplePort->tx, scanLinkLock);
 }
 
 Bytes ItemRequests(uint8_t c, uint8_t units) {
@@ -145,21 +148,24 @@ class ScanLinkExamples : public ::testing::TestWithParam<ExampleCase> {};
 
 TEST_P(ScanLinkExamples, QueueExactMessages) {
     const ExampleCase& c = GetParam();
+    ScanLinkPort port;
     {
         std::lock_guard<std::mutex> lock(scanLinkLock);
-        scanLinkTx.Clear_locked();
-        memset(&scanLinkState, 0, sizeof scanLinkState);
+        RegisterScanLinkPort_locked(&port);
     }
+    examplePort = &port;
     ScanLinkRx rx;
     c.action(rx);
     Bytes wire(ScanLinkTx::kQueueCapacity);
     {
         std::lock_guard<std::mutex> lock(scanLinkLock);
-        wire.resize(scanLinkTx.TakeQueued_locked(wire.data(), wire.size()));
-        EXPECT_EQ(scanLinkTx.Sequence_locked(), c.messages.size());
-        EXPECT_EQ(scanLinkTx.MessageLength_locked(), 0u);
-        if (c.check) c.check(scanLinkState);
+        wire.resize(port.tx.TakeQueued_locked(wire.data(), wire.size()));
+        EXPECT_EQ(port.tx.Sequence_locked(), c.messages.size());
+        EXPECT_EQ(port.tx.MessageLength_locked(), 0u);
+        if (c.check) c.check(port.state);
+        UnregisterScanLinkPort_locked(&port);
     }
+    examplePort = nullptr;
     std::vector<DecodedMessage> messages = DecodeFrames(wire, 0);
     ASSERT_EQ(messages.size(), c.messages.size());
     for (size_t i = 0; i < messages.size(); ++i) {

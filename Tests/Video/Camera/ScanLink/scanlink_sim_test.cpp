@@ -40,10 +40,6 @@ protected:
     void Start(const camsim::Options& options) {
         unit_ = std::make_unique<camsim::Unit>(options);
         ASSERT_TRUE(unit_->Start());
-        {
-            std::lock_guard<std::mutex> lock(scanLinkLock);
-            scanLinkTx.Clear_locked();
-        }
         service_.SetHost(options.address);
         service_.running = true;
         service_.connected = true;
@@ -193,13 +189,14 @@ TEST_F(ScanLinkSim, SilentLinkIsDroppedAfterOneSecondAndReconnected) {
     ASSERT_TRUE(testsupport::WaitUntil([&] { return log.Count("ScanlinkProc | connected") >= 2; },
                                        std::chrono::milliseconds(10000)));
     // The new connection starts from a cleared state and positions arrive
-    // again (after one resynchronisation: the unit counts from 0 on every
-    // connection, the program's messages go on counting).
+    // again; both sides count that connection's messages from 0, so the unit
+    // refuses none of them.
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return Locked([](const ScanLinkState& s) { return s.axisPosition[0].divisor != 0; }); },
         std::chrono::milliseconds(10000)));
     const std::string text = log.Text();
     EXPECT_LT(text.find("ScanlinkProc | server timeout"), text.rfind("ScanlinkProc | connected"));
+    EXPECT_EQ(unit_->ScanLinkRefused(), 0);
 }
 
 TEST_F(ScanLinkSim, ThreadStopsWithTheServiceAndClosesWhenDisconnected) {
@@ -217,6 +214,100 @@ TEST_F(ScanLinkSim, ThreadStopsWithTheServiceAndClosesWhenDisconnected) {
     thread_.join();
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
     EXPECT_EQ(log.Count("ScanlinkProc | thread stopped"), 1);
+}
+
+TEST_F(ScanLinkSim, RequestsMadeWhileTheLinkIsDownReachTheNextConnection) {
+    LogCapture log;
+    Start(SimOptions("127.0.30.7"));
+    ASSERT_TRUE(WaitForRefresh());
+    service_.connected = false;  // ServiceProc lost its connection: the link closes
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Locked([](const ScanLinkState& s) { return s.units == 0; }); }, std::chrono::milliseconds(3000)));
+    const int acceptedBefore = unit_->ScanLinkAccepted();
+    // Made while no socket is open: kept for the next connection.
+    SetAxisPosition(1, 1000.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(unit_->ScanLinkAccepted(), acceptedBefore);
+    service_.connected = true;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Position(1) > 900.0; }, std::chrono::milliseconds(5000)));
+    // The first message of the new connection was accepted like every other.
+    EXPECT_EQ(unit_->ScanLinkRefused(), 0);
+    EXPECT_EQ(log.Count("ScanlinkProc | connected"), 2);
+}
+
+// Two units, each with its own crawler link (the monitor starts one
+// ScanlinkProc per unit): each link's requests are accepted at the rate a
+// single unit's are, and the refresh asked for at a slot start reaches both.
+TEST(ScanLinkTwoUnits, EachLinkIsAcceptedAtTheOneUnitRate) {
+    LogCapture log;
+    // A simulated unit with the program's ScanlinkProc on it, as the monitor
+    // runs one per unit; stopped in reverse order when the test ends.
+    struct LinkedUnit {
+        std::unique_ptr<camsim::Unit> unit;
+        picam::Service service;
+        std::thread thread;
+        ~LinkedUnit() { Stop(); }
+        void Stop() {
+            service.running = false;
+            if (thread.joinable()) thread.join();
+            if (unit) unit->Stop();
+        }
+    };
+    const char* addresses[2] = {"127.0.30.8", "127.0.30.9"};
+    LinkedUnit links[2];
+    auto startLink = [&](int i) {
+        links[i].unit = std::make_unique<camsim::Unit>(SimOptions(addresses[i]));
+        ASSERT_TRUE(links[i].unit->Start());
+        links[i].service.SetHost(addresses[i]);
+        links[i].service.running = true;
+        links[i].service.connected = true;
+        links[i].thread = std::thread(ScanlinkProc, &links[i].service);
+    };
+    auto stopLink = [&](int i) { links[i].Stop(); };
+    // Accepted requests a second over `seconds`, once the link is up.
+    auto rate = [&](camsim::Unit& unit, double seconds) {
+        const int before = unit.ScanLinkAccepted();
+        const auto from = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+        return (unit.ScanLinkAccepted() - before) / elapsed;
+    };
+
+    // One unit alone: the measure.
+    startLink(0);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return links[0].unit->ScanLinkAccepted() > 10; }, std::chrono::milliseconds(10000)));
+    const double alone = rate(*links[0].unit, 2.0);
+    // Positions are asked for every 16 ms; an 8 ms pass on a busy machine
+    // still manages a good part of that.
+    EXPECT_GT(alone, 20.0);
+
+    startLink(1);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return links[1].unit->ScanLinkAccepted() > 10; }, std::chrono::milliseconds(10000)));
+    const int refresh0 = links[0].unit->ScanLinkAccepted(), refresh1 = links[1].unit->ScanLinkAccepted();
+    RequestRefresh();  // what a slot start queues: both links carry it
+    const double both0 = rate(*links[0].unit, 2.0);
+    const double both1 = rate(*links[1].unit, 2.0);
+    EXPECT_GT(both0, alone * 0.6) << "alone " << alone;
+    EXPECT_GT(both1, alone * 0.6) << "alone " << alone;
+    EXPECT_GT(links[0].unit->ScanLinkAccepted(), refresh0);
+    EXPECT_GT(links[1].unit->ScanLinkAccepted(), refresh1);
+    EXPECT_EQ(links[0].unit->ScanLinkRefused(), 0);
+    EXPECT_EQ(links[1].unit->ScanLinkRefused(), 0);
+    // The shown crawler is the first unit's; its positions keep coming.
+    {
+        std::lock_guard<std::mutex> lock(scanLinkLock);
+        EXPECT_NE(scanLinkState.axisPosition[0].divisor, 0);
+    }
+    // The first unit goes: the second one's crawler is shown from then on.
+    stopLink(0);
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> lock(scanLinkLock);
+            return ShownScanLinkPort_locked() != nullptr && scanLinkState.axisPosition[0].divisor != 0 &&
+                   strcmp(scanLinkState.axisName[1], "Raster") == 0;
+        }, std::chrono::milliseconds(5000)));
+    stopLink(1);
+    std::lock_guard<std::mutex> lock(scanLinkLock);
+    EXPECT_EQ(ShownScanLinkPort_locked(), nullptr);
 }
 
 // ---- the simulator's side, byte-exact ------------------------------------------------
