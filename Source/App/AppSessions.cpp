@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "App/AppState.h"
+#include "Base/Clock.h"
 #include "App/FrameHooks.h"
 #include "Base/Log.h"
 #include "Session/Deletion.h"
@@ -58,9 +59,9 @@ void ReadSessionData(AppState& app) {
     FrameHooks& hooks = Hooks();
     hooks.saveQueuedSnapshots = [](AppState&) { SavePendingSnapshots(SnapshotQueue(), Sessions()); };
     hooks.sampleParameters = [](AppState&) { SampleCameras(Sessions().data, Sessions().SessionTimeNow()); };
-    hooks.checkStorage = [](AppState&, float dtSeconds) {
+    hooks.checkStorage = [](AppState&) {
         static LowStorageWatchdog watchdog;
-        watchdog.Step(dtSeconds, Recording(), TheStorageMonitor());
+        watchdog.Step(MonotonicUs(), Recording(), TheStorageMonitor());
     };
     hooks.emergencyStop = [](AppState&) { EmergencyStop(Recording()); };
     store.RefreshSessions();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "App/AppState.h"
+#include "Base/Alerts.h"
 #include "Base/Log.h"
 #include "Base/Settings.h"
 #include "Video/AV/CameraSlot.h"
@@ -115,6 +116,19 @@ picam::ParamGroup& SlotParamBlock(const AppState& app, const AV::CameraSlot* slo
 
 // ---- BindCameras ----------------------------------------------------------------
 
+namespace {
+
+// The slot's camera unit is gone (not connected, or no longer listed): its
+// thread ends and finishes a running recording. The user hears of a stopped
+// recording as of a lost video connection, whichever side noticed first.
+void StopSlotOfLostCamera(AV::CameraSlot* slot) {
+    const uint32_t flags = slot->Flags();
+    if ((flags & AV::kSlotRun) != 0 && (flags & AV::kSlotRecording) != 0) PostAlert(AV::kConnectionLostAlert);
+    slot->SetFlags(0, AV::kSlotRun | AV::kSlotStreaming);
+}
+
+}  // namespace
+
 void BindCameras(AppState& app) {
     app.activeSlots.clear();
     app.boundSlotCount = 0;
@@ -126,8 +140,7 @@ void BindCameras(AppState& app) {
             if (next >= kCameraSlots) break;
             AV::CameraSlot* slot = &app.slots[next++];
             if (!service->connected.load()) {
-                slot->SetFlags(0, AV::kSlotRun);
-                slot->SetFlags(0, AV::kSlotStreaming);
+                StopSlotOfLostCamera(slot);
                 continue;
             }
             app.activeSlots.push_back(slot);
@@ -163,10 +176,7 @@ void BindCameras(AppState& app) {
     // never visits its channels: stop every slot that was not handed out.
     for (int k = next; k < kCameraSlots; ++k) {
         AV::CameraSlot& slot = app.slots[k];
-        if (slot.Flags() & AV::kSlotRun) {
-            slot.SetFlags(0, AV::kSlotRun);
-            slot.SetFlags(0, AV::kSlotStreaming);
-        }
+        if (slot.Flags() & AV::kSlotRun) StopSlotOfLostCamera(&slot);
     }
 }
 

@@ -15,9 +15,9 @@ struct FrameHooks {
     void (*updatePlayerPicture)(AppState& app) = nullptr;
     // Frame step 18: one parameter-history sample of every ready camera.
     void (*sampleParameters)(AppState& app) = nullptr;
-    // Frame step 19: the once-a-second low-storage check (accumulates the
-    // frame time itself; stops every recording below the limit).
-    void (*checkStorage)(AppState& app, float dtSeconds) = nullptr;
+    // Frame step 19: the once-a-second low-storage check (on the monotonic
+    // clock, whatever the frame rate; stops every recording below the limit).
+    void (*checkStorage)(AppState& app) = nullptr;
     // Stops every recording and saves the session data and the settings
     // (low storage, the system going to sleep).
     void (*emergencyStop)(AppState& app) = nullptr;

@@ -8,7 +8,13 @@ std::mutex alertLock;
 std::deque<std::string> alertQueue;  // guarded by alertLock
 }  // namespace
 
-void PostAlert(std::string_view text) {
+void PostAlert(std::string_view text, int level) {
+    // The log line goes out before the queue lock is taken: the log has its
+    // own lock, and no code under the alert lock logs.
+    std::string_view line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    LOGF(level < LOG_WARN ? LOG_WARN : level, LOG_SRC_MAIN, "Alert | %.*s", static_cast<int>(line.size()),
+             line.data());
     std::lock_guard<std::mutex> lock(alertLock);
     // Alerts wait until the user dismisses them one by one, so a failure that
     // repeats (a save retried every refresh) must not pile up copies: a text

@@ -6,8 +6,12 @@
 #include <string_view>
 #include <vector>
 
-// A text that is already waiting (or shown) is not queued a second time.
-void PostAlert(std::string_view text);
+#include "Base/Log.h"
+
+// Every alert is also a log line ("Alert | <text>") at `level` (LOG_WARN or
+// LOG_ERROR), written also when the same text is already waiting. A text
+// that is already waiting (or shown) is not queued a second time.
+void PostAlert(std::string_view text, int level = LOG_WARN);
 
 // UI thread: the oldest waiting alert, without removing it.
 bool PeekAlert(std::string* text);

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 #include <cctype>
 #include <memory>
 #include <pwd.h>
@@ -288,6 +290,26 @@ bool WriteFileReplacing(const Path& path, const Path& temporary, const void* dat
     FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0) fsync(dir.Get());
     return true;
+}
+
+bool MoveAsideDamaged(const Path& path, Path* movedTo) {
+    if (path.Empty()) return false;
+    const time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    char stamp[32];
+    snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+             local.tm_hour, local.tm_min, local.tm_sec);
+    const std::string base = path.Text() + ".damaged-" + stamp;
+    for (int n = 1; n < 100; ++n) {
+        const std::string candidate = n == 1 ? base : base + "-" + std::to_string(n);
+        struct stat st {};
+        if (lstat(candidate.c_str(), &st) == 0) continue;  // never replace an earlier copy
+        if (rename(path.CStr(), candidate.c_str()) != 0) return false;
+        if (movedTo) *movedTo = Path(candidate);
+        return true;
+    }
+    return false;
 }
 
 // ---- known folders -----------------------------------------------------------------

@@ -53,6 +53,11 @@ bool WriteWholeFile(const Path& path, const void* data, size_t length);
 // the one it replaces. On failure the temporary file is removed and `path`
 // is untouched. An empty `data` writes an empty file.
 bool WriteFileReplacing(const Path& path, const Path& temporary, const void* data, size_t length);
+// Keeps a file the program could not read out of the way of the next write:
+// renames it to "<path>.damaged-YYYYMMDDhhmmss" (local time; "-2", "-3", ...
+// added when that name is taken). `movedTo` receives the new name. False when
+// the file could not be renamed (it is then left where it is).
+bool MoveAsideDamaged(const Path& path, Path* movedTo);
 
 // $XDG_DATA_HOME, else ~/.local/share.
 Path LocalAppDataFolder();

@@ -4,7 +4,9 @@
 // line length) | file steps (read, atomic write with backup, save hook)
 #include "Base/Settings.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -239,7 +241,8 @@ void ParseSettingsText(std::string_view text, Settings* settings) {
 std::string FormatSettingsText(const Settings& s) {
     std::string out;
     AddLine(&out, "[File]");
-    AddLine(&out, "SessionDirectory", s.SessionDirectory);
+    AddLine(&out, "SessionDirectory",
+            s.ConfiguredSessionDirectory.empty() ? s.SessionDirectory : s.ConfiguredSessionDirectory);
     AddLine(&out, "RecentSession", s.RecentSession);
     AddLine(&out, "RecentExport", s.RecentExport);
     out += "\r\n";
@@ -289,6 +292,21 @@ std::string FormatSettingsText(const Settings& s) {
     return out;
 }
 
+void ClampSettingsValues(Settings* s) {
+    static constexpr int32_t kMaxWindowCoordinate = 32767;
+    auto size = [](int32_t v) { return v < 0 ? 0 : std::min(v, kMaxWindowCoordinate); };
+    auto position = [](int32_t v) { return std::clamp(v, -kMaxWindowCoordinate, kMaxWindowCoordinate); };
+    s->WindowWidth = size(s->WindowWidth);
+    s->WindowHeight = size(s->WindowHeight);
+    s->WindowPosX = position(s->WindowPosX);
+    s->WindowPosY = position(s->WindowPosY);
+    const Settings defaults;
+    auto ratio = [](float v, float fallback) { return std::isfinite(v) ? std::clamp(v, 0.0f, 1.0f) : fallback; };
+    s->Split_Session = ratio(s->Split_Session, defaults.Split_Session);
+    s->Split_Camera = ratio(s->Split_Camera, defaults.Split_Camera);
+    s->Split_Overlap = ratio(s->Split_Overlap, defaults.Split_Overlap);
+}
+
 bool ReadSettings(const Path& folder, Settings* settings) {
     Path path = folder;
     path.Append("settings.ini");
@@ -299,7 +317,16 @@ bool ReadSettings(const Path& folder, Settings* settings) {
         return false;
     }
     std::vector<uint8_t> bytes;
-    if (!platform::ReadWholeFile(path, &bytes)) return false;
+    if (!platform::ReadWholeFile(path, &bytes)) {
+        // A missing file is the normal first start; one that is there but
+        // cannot be read leaves the defaults in place, and the user must
+        // hear why the preferences are gone.
+        const int error = errno;
+        if (platform::GetFileInfo(path, nullptr))
+            LOGF(LOG_WARN, LOG_SRC_MAIN, "ReadSettings | could not read %s: %s", path.CStr(),
+                     std::strerror(error));
+        return false;
+    }
     ParseSettingsText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), settings);
     return true;
 }
@@ -311,8 +338,11 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     Path backupPath = dataFolder;
     backupPath.Append("settings.ini.bk");
 
-    const bool backedUp = platform::CopyFile(settingsPath, backupPath);
-    if (!backedUp) LogCopyFailure(settingsPath, backupPath);
+    // The first save on a fresh machine has nothing to back up; that is
+    // not a failed copy.
+    const bool existed = platform::GetFileInfo(settingsPath, nullptr);
+    const bool backedUp = existed && platform::CopyFile(settingsPath, backupPath);
+    if (existed && !backedUp) LogCopyFailure(settingsPath, backupPath);
 
     // A failed atomic write never touched the settings file, so with this
     // save's backup in place the old text is already where it belongs:
@@ -323,8 +353,11 @@ bool WriteSettings(const Settings& settings, const Path& dataFolder) {
     Path temporaryPath = dataFolder;
     temporaryPath.Append("settings.ini.tmp");
     const bool written = platform::WriteFileReplacing(settingsPath, temporaryPath, text.data(), text.size());
+    if (!written)
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "WriteSettings | could not write %s; the previous file is kept",
+                 settingsPath.CStr());
     if (!written && !backedUp) {
-        LogCopyFailure(backupPath, settingsPath);
+        if (existed) LogCopyFailure(backupPath, settingsPath);
         return false;
     }
     // A backup that was never made (first save) is not a failed deletion.

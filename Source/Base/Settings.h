@@ -75,7 +75,13 @@ struct Settings {
     int32_t AxisSelectY = 0;
     std::string AxisLabelX;  // at most AxisLabelMaxLength bytes
     std::string AxisLabelY;
-    std::string SessionDirectory;
+    std::string SessionDirectory;  // the storage folder in use this run
+    // Not a key of its own: the storage folder the file names while this run
+    // uses a fallback because that folder was missing at start (an unplugged
+    // disk). It is what the file keeps as SessionDirectory, so the next start
+    // goes back to it. Empty when SessionDirectory is the configured folder;
+    // whatever sets SessionDirectory by the user's choice clears it.
+    std::string ConfiguredSessionDirectory;
     std::string RecentSession;
     std::string RecentExport;
     std::vector<CameraConfig> CameraConfigs;
@@ -97,6 +103,12 @@ std::string FormatSettingsText(const Settings& settings);
 // into the record. A missing or unreadable file leaves the record unchanged
 // and returns false.
 bool ReadSettings(const Path& folder, Settings* settings);
+
+// Brings values read from a file into the ranges the program computes with,
+// before any arithmetic on them: window sizes 0 (computed) .. 32767, window
+// positions -32767 .. 32767, split ratios 0 .. 1 (a ratio that is not a
+// number takes its default). Start-up calls it after reading both files.
+void ClampSettingsValues(Settings* settings);
 
 // Writes the whole record to "settings.ini" in the data folder through the
 // backup copy "settings.ini.bk". Returns true when the new text is in place.

@@ -11,12 +11,14 @@ namespace {
 
 // Set once by BlockStopSignals on the UI thread before other threads exist.
 int signalFd = -1;
+int lastSignal = 0;  // UI thread: the signal StopSignalPending took last
 
 sigset_t StopSet() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -60,12 +62,19 @@ int WaitForStopSignal() {
 }
 
 bool StopSignalPending() {
+    int signal = 0;
     if (signalFd < 0) {
         const sigset_t set = StopSet();
         const timespec zero{0, 0};
-        return sigtimedwait(&set, nullptr, &zero) > 0;
+        signal = sigtimedwait(&set, nullptr, &zero);
+        if (signal < 0) signal = 0;
+    } else {
+        signal = ReadSignal();
     }
-    return ReadSignal() != 0;
+    if (signal != 0) lastSignal = signal;
+    return signal != 0;
 }
+
+int LastStopSignal() { return lastSignal; }
 
 int StopSignalDescriptor() { return signalFd; }

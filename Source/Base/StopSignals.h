@@ -1,4 +1,6 @@
-// SIGINT and SIGTERM as an orderly request to quit.
+// SIGINT, SIGTERM and SIGHUP as an orderly request to quit. SIGHUP (the
+// terminal or the desktop session went away) also stops the recordings
+// first and makes the exit code non-zero.
 //
 // BlockStopSignals must run first in main, before any thread is started, so
 // that every thread inherits the blocked mask and the signals stay pending
@@ -9,7 +11,7 @@
 // and leaves the loop like a window close, so the shut-down is the same.
 #pragma once
 
-// Blocks SIGINT and SIGTERM in the calling thread and opens the signalfd.
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread and opens the signalfd.
 // False when the descriptor cannot be made (the signals then stay blocked
 // and WaitForStopSignal falls back to sigwait).
 bool BlockStopSignals();
@@ -17,8 +19,10 @@ bool BlockStopSignals();
 // Sleeps until SIGINT or SIGTERM arrives; returns the signal number.
 int WaitForStopSignal();
 
-// True (and the signal consumed) when SIGINT or SIGTERM has arrived.
+// True (and the signal consumed) when SIGINT, SIGTERM or SIGHUP has arrived.
 bool StopSignalPending();
+// The signal StopSignalPending took last (0 before any).
+int LastStopSignal();
 
 // The signalfd (readable when a stop signal is pending), or -1.
 int StopSignalDescriptor();

@@ -7,25 +7,16 @@
 #include "Video/Camera/Catalogue.h"
 #include "Video/Camera/Service.h"
 
-// Stops one slot's recording and clears its path; an empty file (no key
-// frame arrived) is removed.
+// Stops one slot's recording and clears its path. The recorder itself
+// removes a file left empty because no key frame arrived.
 void StopSlotRecording(AV::CameraSlot* slot) {
-    std::string path;
     {
         std::lock_guard<std::mutex> hold(slot->lock);
-        path.swap(slot->recordingPath);
+        slot->recordingPath.clear();
         slot->recordingStartTime = 0;
         slot->recordingSessionTime = 0;
     }
-    const int64_t packets = slot->stream.StopRecording();
-    if (packets == 0 && !path.empty()) {
-        if (platform::DeleteFile(Path(path))) {
-            LOGF(LOG_INFO, LOG_SRC_SESSION,
-                     "StopRecordings | %s stopped before its first key frame, removed", path.c_str());
-        } else {
-            LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.c_str());
-        }
-    }
+    slot->stream.StopRecording();
 }
 
 bool IsAnyRecording(const std::vector<AV::CameraSlot*>& activeSlots) {
@@ -58,7 +49,7 @@ bool StartRecordings(RecordingContext& context) {
             slot->recordingSessionTime = 0;
         }
         if (!slot->stream.StartRecording(path)) {
-            PostAlert("Could not start recording. Please ensure adequate disk space.");
+            PostAlert("Could not start recording. Please ensure adequate disk space.", LOG_ERROR);
             std::lock_guard<std::mutex> hold(slot->lock);
             slot->recordingPath.clear();
         }
@@ -81,17 +72,19 @@ void EmergencyStop(RecordingContext& context) {
     if (context.holdAwake) context.holdAwake(false);
 }
 
-void LowStorageWatchdog::Step(float dtSeconds, RecordingContext& context, StorageMonitor& monitor) {
-    accumulator_ += dtSeconds;
-    if (accumulator_ < 0) return;
-    accumulator_ -= 1.0f;
+void LowStorageWatchdog::Step(int64_t now_us, RecordingContext& context, StorageMonitor& monitor) {
+    if (checked_ && now_us - lastCheck_us_ < 1000000) return;
+    // A stall longer than a second does not make the checks that were due
+    // run back to back: the next one is a second after this one.
+    lastCheck_us_ = now_us;
+    checked_ = true;
     monitor.SetFolder(context.store.StorageFolder().Text());
     {
         std::lock_guard<std::mutex> hold(monitor.Lock());
         // Compared unsigned, so the unknown value (-1) never counts as low.
         if (static_cast<uint64_t>(monitor.FreeBytes_locked()) < static_cast<uint64_t>(kLowStorage_bytes)) {
             if (IsAnyRecording(context.activeSlots))
-                PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.");
+                PostAlert("Storage space is critically low. Recording stopped to ensure file integrity.", LOG_ERROR);
             LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop - storage space low");
             EmergencyStop(context);
         }

@@ -48,12 +48,15 @@ void StopRecordings(RecordingContext& context);
 void EmergencyStop(RecordingContext& context);
 
 // The main loop's once-a-second check of the free space measured by the
-// storage monitor.
+// storage monitor. It runs on the monotonic clock, not on the frame times
+// (which are capped per frame), so a busy machine still checks every second.
 class LowStorageWatchdog {
 public:
-    // Called every frame with the frame time in seconds.
-    void Step(float dtSeconds, RecordingContext& context, StorageMonitor& monitor);
+    // Called every frame with the monotonic clock; checks when at least one
+    // second has passed since the last check (at once on the first call).
+    void Step(int64_t now_us, RecordingContext& context, StorageMonitor& monitor);
 
 private:
-    float accumulator_ = 0;
+    int64_t lastCheck_us_ = 0;
+    bool checked_ = false;
 };

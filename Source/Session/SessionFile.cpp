@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "Base/Alerts.h"
 #include "Base/Log.h"
@@ -189,6 +191,33 @@ void LogCopyFailure(const Path& from, const Path& to) {
              to.CStr());
 }
 
+// Data files that could not be read and could not be moved aside either:
+// nothing is written under their names while the program runs. UI thread.
+std::set<std::string>& UntouchedFiles() {
+    static std::set<std::string> paths;
+    return paths;
+}
+
+bool KeptUntouched(const Path& path) { return UntouchedFiles().count(path.Text()) != 0; }
+
+// A data file that failed to load is moved aside before the next save can
+// replace it, so one damaged byte never costs the whole history.
+void KeepDamagedFile(const Path& path) {
+    Path movedTo;
+    if (platform::MoveAsideDamaged(path, &movedTo)) {
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s could not be loaded; kept as %s",
+                 path.CStr(), movedTo.CStr());
+        PostAlert("Session data could not be loaded (decompress error): " + path.Text() +
+                      " (the damaged file was kept as " + movedTo.Text() + ")",
+                  LOG_ERROR);
+        return;
+    }
+    LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s could not be loaded and could not be moved aside (%s); it is kept as it is",
+             path.CStr(), std::strerror(errno));
+    UntouchedFiles().insert(path.Text());
+    PostAlert("Session data could not be loaded (decompress error): " + path.Text(), LOG_ERROR);
+}
+
 void DeleteOrLog(const Path& path) {
     if (!platform::DeleteFile(path))
         LOGF(LOG_ERROR, LOG_SRC_PLATFORM, "Platform_Linux - Could not delete %s", path.CStr());
@@ -252,7 +281,7 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
     const Path path = SessionDataPath(folder, sessionName);
 
     if (payload.size() > kMaxPayload_bytes) {
-        PostAlert("Session data could not be saved (compression error): " + path.Text());
+        PostAlert("Session data could not be saved (compression error): " + path.Text(), LOG_ERROR);
         return false;
     }
     const int u = static_cast<int>(payload.size());
@@ -265,15 +294,27 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
     const int packed = LZ4_compress_default(reinterpret_cast<const char*>(payload.data()),
                                             reinterpret_cast<char*>(output.data() + 4), u, capacity);
     if (packed <= 0) {
-        PostAlert("Session data could not be saved (compression error): " + path.Text());
+        PostAlert("Session data could not be saved (compression error): " + path.Text(), LOG_ERROR);
         return false;
     }
     output.resize(4 + static_cast<size_t>(packed));
 
+    if (KeptUntouched(path)) {
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "SaveSessionData | %s could not be read and could not be moved aside; it is not overwritten",
+                 path.CStr());
+        PostAlert("Session data could not be saved (file error): " + path.Text(), LOG_ERROR);
+        return false;
+    }
+
+    // Only a backup that exists is deleted or moved back later: a failed
+    // copy must not be followed by a false "Could not delete" line.
     Path backup;
     if (platform::GetFileInfo(path, nullptr)) {
-        backup = Path(path.Text() + ".bk");
-        if (!platform::CopyFile(path, backup)) LogCopyFailure(path, backup);
+        const Path wanted(path.Text() + ".bk");
+        if (platform::CopyFile(path, wanted))
+            backup = wanted;
+        else
+            LogCopyFailure(path, wanted);
     }
 
     if (platform::WriteFileReplacing(path, SessionDataTemporaryPath(path), output.data(), output.size())) {
@@ -281,7 +322,7 @@ bool SaveSessionData(const Path& folder, const std::string& sessionName, const S
         return true;
     }
 
-    PostAlert("Session data could not be saved (file error): " + path.Text());
+    PostAlert("Session data could not be saved (file error): " + path.Text(), LOG_ERROR);
     if (!backup.Empty()) {
         // The new bytes went to a temporary file, so the old data file is
         // still whole: copying the backup over it could only damage it (a
@@ -324,12 +365,16 @@ void LoadSessionData(const Path& folder, const std::string& sessionName, Session
         LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | %s is %llu bytes, refused", path.CStr(),
                  static_cast<unsigned long long>(size));
     } else if (!platform::ReadWholeFile(path, &file)) {
+        // There but unreadable: it must not be replaced by the next save either.
+        LOGF(LOG_ERROR, LOG_SRC_SESSION, "LoadSessionData | could not read %s: %s", path.CStr(),
+                 std::strerror(errno));
+        KeepDamagedFile(path);
         return;
     }
 
     const bool ok = DecodeSessionFile(file.data(), file.size(), data);
     if (!ok) {
         data->Reset();
-        PostAlert("Session data could not be loaded (decompress error): " + path.Text());
+        KeepDamagedFile(path);
     }
 }

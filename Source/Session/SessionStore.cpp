@@ -7,6 +7,7 @@
 #include "Base/Text.h"
 #include "Video/AV/DurationProbe.h"
 #include "Session/Library.h"
+#include "Session/RecordingRepair.h"
 #include "Session/SessionFile.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/AV/MediaPlayer.h"
@@ -90,6 +91,9 @@ void SessionStore::StopPlayer() {
 // ---- refresh ----------------------------------------------------------------------------
 
 void SessionStore::ReapEndedRecordings() {
+    // The recorder removes a file it stopped before the first key frame
+    // itself (whichever way it stopped), so only the paths are cleared here;
+    // the frame step usually clears them first.
     if (activeSlots_ == nullptr) return;
     for (AV::CameraSlot* slot : *activeSlots_) {
         std::string path;
@@ -98,15 +102,8 @@ void SessionStore::ReapEndedRecordings() {
             path = slot->recordingPath;
         }
         if (path.empty() || slot->stream.IsRecording()) continue;
-        {
-            std::lock_guard<std::mutex> hold(slot->lock);
-            if (slot->recordingPath == path) slot->recordingPath.clear();
-        }
-        if (slot->stream.LastRecordingPackets() != 0) continue;
-        if (platform::DeleteFile(Path(path))) {
-            LOGF(LOG_INFO, LOG_SRC_SESSION,
-                     "RefreshSessions | %s ended before its first key frame, removed", path.c_str());
-        }
+        std::lock_guard<std::mutex> hold(slot->lock);
+        if (slot->recordingPath == path) slot->recordingPath.clear();
     }
 }
 
@@ -234,12 +231,23 @@ void SessionStore::RefreshMediaInfo(int sessionIndex, const MediaEntry& entry, M
         if (platform::GetFileInfo(path, &file)) info->file = file;  // a failure is retried next time
     }
     if (entry.type == MediaType::Video && info->duration == 0 && !IsBeingRecorded(path.Text())) {
+        // A recording that its program never finished (it ended during the
+        // recording) is made whole here, or listed with its real duration.
         double seconds = 0;
-        if (MeasureVideoDuration(path.Text(), &seconds)) {
-            info->duration = seconds;
-        } else {
-            info->duration = -1;
+        switch (CheckRecording(path, &seconds)) {
+            case RecordingState::Whole:
+            case RecordingState::Repaired:
+            case RecordingState::Unfinished:
+                info->duration = seconds;
+                break;
+            case RecordingState::Removed:
+            case RecordingState::Unreadable:
+                info->duration = -1;
+                break;
         }
+        // A repaired file has a new size and time.
+        platform::FileInfo file;
+        if (platform::GetFileInfo(path, &file)) info->file = file;
     }
 }
 

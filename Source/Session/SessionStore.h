@@ -72,9 +72,9 @@ public:
     bool IsBeingRecorded(const std::string& path, double* recordedSeconds = nullptr) const;
     void StopPlayer();
     // Recordings that ended without the Record control (the connection was
-    // lost, the view was suspended): their paths are cleared, and a file left
-    // empty because no key frame arrived is removed. RefreshSessions runs it
-    // first.
+    // lost, the view was suspended, a write failed): their paths are
+    // cleared. (A file left empty because no key frame arrived has already
+    // been removed by the recorder.) RefreshSessions runs it first.
     void ReapEndedRecordings();
 
     // ---- state (UI thread) ---------------------------------------------------------

@@ -16,7 +16,9 @@ bool SaveMediaFile(SessionStore& store, const MediaEntry& entry, const uint8_t* 
     const Path path = store.MediaPath(store.currentIndex, entry);
     // "-part" after the extension keeps the temporary name from parsing as media.
     const bool ok = bytes != nullptr && length > 0 && platform::WriteFileReplacing(path, Path(path.Text() + "-part"), bytes, length);
-    if (!ok) PostAlert((entry.type == MediaType::Image ? "Error saving image to " : "Error saving to ") + path.Text());
+    if (!ok)
+        PostAlert((entry.type == MediaType::Image ? "Error saving image to " : "Error saving to ") + path.Text(),
+                  LOG_ERROR);
     return ok;
 }
 

@@ -1,7 +1,8 @@
 #include "Session/StorageFolder.h"
 
-#include "Base/Log.h"
+#include "Base/Alerts.h"
 #include "Base/FileServices.h"
+#include "Base/Log.h"
 
 namespace {
 
@@ -16,9 +17,11 @@ bool UsableFolder(const Path& candidate) {
 }  // namespace
 
 void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
-    if (!settings.SessionDirectory.empty()) {
+    settings.ConfiguredSessionDirectory.clear();
+    const std::string configured = settings.SessionDirectory;
+    if (!configured.empty()) {
         platform::FileInfo info;
-        if (platform::GetFileInfo(Path(settings.SessionDirectory), &info) && info.isDirectory) return;
+        if (platform::GetFileInfo(Path(configured), &info) && info.isDirectory) return;
     }
     LOGF(LOG_DEBUG, LOG_SRC_MAIN, "Invalid session directory ... create new directory");
     std::vector<Path> candidates;
@@ -27,11 +30,24 @@ void ChooseStorageFolder(Settings& settings, const Path& dataFolder) {
     if (!documents.Empty()) candidates.push_back(Join(documents, "ORVEX Studio"));
     if (!dataFolder.Empty()) candidates.push_back(Join(dataFolder, "Sessions"));
     for (const Path& candidate : candidates) {
-        if (UsableFolder(candidate)) {
-            settings.SessionDirectory = candidate.Text();
-            return;
+        if (!UsableFolder(candidate)) continue;
+        settings.SessionDirectory = candidate.Text();
+        if (!configured.empty() && configured != candidate.Text()) {
+            // A configured folder that is missing (an unplugged disk) is
+            // used again at the next start where it exists: this run falls
+            // back without changing the setting.
+            settings.ConfiguredSessionDirectory = configured;
+            LOGF(LOG_ERROR, LOG_SRC_MAIN, "ChooseStorageFolder | the storage folder %s is missing; %s is used for this run, the setting is kept",
+                     configured.c_str(), candidate.CStr());
+            PostAlert("The storage folder " + configured + " is not available. Media are saved in " + candidate.Text() +
+                          " until the program is started again with the folder present.",
+                      LOG_ERROR);
         }
+        return;
     }
+    if (!configured.empty())
+        LOGF(LOG_ERROR, LOG_SRC_MAIN, "ChooseStorageFolder | the storage folder %s is missing and no other folder could be used",
+                 configured.c_str());
 }
 
 std::string StorageDisplayName(const std::string& folder, const std::string& documents) {

@@ -14,7 +14,9 @@ inline constexpr const char* kTabletStorageFolder = "/srv/ORVEX Storage/SessionD
 // Keeps a SessionDirectory that names an existing folder; otherwise takes the
 // first candidate that is or can be made a folder: (tablet mode) the tablet
 // folder, Documents/ORVEX Studio, <data folder>/Sessions. When none works the
-// setting keeps its old value.
+// setting keeps its old value. A configured folder that is missing stays in
+// ConfiguredSessionDirectory (what the settings file keeps) and the fallback
+// is used for this run only, with an alert and an ERROR line.
 void ChooseStorageFolder(Settings& settings, const Path& dataFolder);
 
 // "Documents/..." for a folder inside the Documents folder; otherwise

@@ -3,9 +3,10 @@
 #include <chrono>
 #include <vector>
 
-#include "Base/Log.h"
+#include "Base/Clock.h"
 #include "Base/Thread.h"
 #include "Base/FileServices.h"
+#include "Base/Log.h"
 
 void StorageMonitor::Start(const std::string& folder, bool tabletMode) {
     Stop();
@@ -50,6 +51,10 @@ void StorageMonitor::MeasureOnce() {
         freeBytes_ = ok ? static_cast<int64_t>(bytes) : -1;
     }
     if (!tabletMode_ || folder.empty()) return;
+    constexpr int64_t kProbePeriod_us = 5000000;
+    const int64_t now_us = MonotonicUs();
+    if (lastProbe_us_ != 0 && now_us - lastProbe_us_ < kProbePeriod_us) return;
+    lastProbe_us_ = now_us;
     // The tablet's probe: write, read back and remove a small file, which
     // keeps the storage awake and shows early when it stops answering.
     const Path probe = Join(Path(folder), "!");

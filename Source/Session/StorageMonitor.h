@@ -2,7 +2,8 @@
 // storage folder for the low-storage watchdog. It measures in every mode,
 // not only on tablets: a full disk during a recording is exactly what the
 // watchdog exists for, on any machine. In tablet mode it also makes the
-// probe write into the storage folder.
+// probe write into the storage folder (every 5 s, as before the free space
+// was measured every second).
 //
 // Threads: the monitor thread ("orvex-storage") writes the free-space value;
 // the UI thread reads it and publishes the folder. Both under `lock_`, held
@@ -19,7 +20,9 @@
 
 class StorageMonitor {
 public:
-    explicit StorageMonitor(int interval_ms = 5000) : interval_ms_(interval_ms) {}
+    // The free space is measured every `interval_ms` (once a second: a disk
+    // that fills during a recording is seen within two seconds).
+    explicit StorageMonitor(int interval_ms = 1000) : interval_ms_(interval_ms) {}
     ~StorageMonitor() { Stop(); }
     StorageMonitor(const StorageMonitor&) = delete;
     StorageMonitor& operator=(const StorageMonitor&) = delete;
@@ -45,6 +48,7 @@ private:
 
     const int interval_ms_;
     bool tabletMode_ = false;  // set before the thread starts
+    int64_t lastProbe_us_ = 0;  // monitor thread: the tablet probe runs every kProbePeriod_us
     std::thread thread_;       // UI thread only
     std::mutex lock_;
     std::condition_variable wake_;

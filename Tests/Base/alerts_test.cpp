@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Base/Alerts.h"
+#include "Support/FileText.h"
+#include "Support/TempFolder.h"
 
 namespace {
 
@@ -42,6 +44,30 @@ TEST(Alerts, RepeatedTextWaitsOnce) {
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], "Storage space is critically low. Recording stopped to ensure file integrity.");
     EXPECT_EQ(all[1], "Session data could not be saved (file error): /data/s.ovx");
+}
+
+// Every alert is also a log line at the level its poster gives (WARN by
+// default), without the trailing line break some texts carry.
+TEST(Alerts, EveryAlertIsALogLine) {
+    TempFolder logs;
+    LogSetStderr(false);
+    ASSERT_TRUE(LogOpenFile(logs.AsPath()));
+    TakeAlerts();
+    PostAlert("The video connection was lost. The current recording has been stopped.\n");
+    PostAlert("Session data could not be saved (file error): /data/s.qsd", LOG_ERROR);
+    PostAlert("Session data could not be saved (file error): /data/s.qsd", LOG_ERROR);  // waits once, logged twice
+    EXPECT_EQ(AlertCount(), 2u);
+    const std::string log = testfiles::ReadText(LogFilePath());
+    LogCloseFile();
+    LogSetStderr(true);
+    TakeAlerts();
+    auto count = [&](const std::string& needle) {
+        int n = 0;
+        for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("WARN : Alert | The video connection was lost. The current recording has been stopped.\n"), 1) << log;
+    EXPECT_EQ(count("ERROR: Alert | Session data could not be saved (file error): /data/s.qsd\n"), 2) << log;
 }
 
 TEST(Alerts, PostFromManyThreads) {

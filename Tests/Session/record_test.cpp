@@ -4,8 +4,6 @@
 // small file system that fills up during a recording.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -18,6 +16,7 @@
 #include "Session/RecordControls.h"
 #include "Session/SessionFile.h"
 #include "Support/LogCapture.h"
+#include "Support/SmallFileSystem.h"
 #include "Support/TempFolder.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Service.h"
@@ -198,32 +197,6 @@ TEST_F(RecordTest, RecordingLostBeforeItsFirstKeyFrameLeavesNoEmptyFile) {
     }
 }
 
-// A small file system mounted for one test: tmpfs, else an ext2 loop image.
-class SmallFileSystem {
-public:
-    SmallFileSystem(const std::string& dir, int megabytes) : dir_(dir) {
-        const std::string options = "size=" + std::to_string(megabytes) + "m";
-        if (mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) == 0) {
-            mounted_ = true;
-            return;
-        }
-        image_ = dir + ".img";
-        const std::string cmd = "truncate -s " + std::to_string(megabytes) + "M '" + image_ +
-                                "' && mkfs.ext2 -q -F -m 0 '" + image_ + "' >/dev/null 2>&1 && mount -o loop '" +
-                                image_ + "' '" + dir + "' 2>/dev/null";
-        mounted_ = std::system(cmd.c_str()) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
-        if (!image_.empty()) std::remove(image_.c_str());
-    }
-    bool Mounted() const { return mounted_; }
-
-private:
-    std::string dir_;
-    std::string image_;
-    bool mounted_ = false;
-};
 
 TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     TempFolder dir;
@@ -249,7 +222,8 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     ASSERT_TRUE(StartRecordings(context));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return unit.slots[0].stream.RecordedSeconds() > 1.0; },
                                        std::chrono::milliseconds(20000)));
-    watchdog.Step(1.0f, context, monitor);
+    int64_t clock_us = 5000000;  // the watchdog's monotonic clock, driven by the test
+    watchdog.Step(clock_us, context, monitor);
     EXPECT_TRUE(IsAnyRecording(unit.active));  // plenty of space still
     EXPECT_EQ(awake, 1);
 
@@ -268,7 +242,11 @@ TEST_F(RecordTest, FullFileSystemDuringARecordingStopsItAndKeepsEverything) {
     }
     ASSERT_TRUE(testsupport::WaitUntil([&] { return monitor.FreeBytes() >= 0 && monitor.FreeBytes() < 50000000; },
                                        std::chrono::milliseconds(10000)));
-    for (int second = 0; second < 3; ++second) watchdog.Step(1.0f, context, monitor);
+    for (int second = 0; second < 3; ++second) {
+        clock_us += 1000000;
+        watchdog.Step(clock_us, context, monitor);
+        watchdog.Step(clock_us + 999999, context, monitor);  // within that second: no second check
+    }
     monitor.Stop();
 
     EXPECT_FALSE(IsAnyRecording(unit.active));

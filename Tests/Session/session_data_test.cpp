@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include <lz4.h>
 
@@ -11,6 +13,7 @@
 #include "Base/FileServices.h"
 #include "Session/MediaName.h"
 #include "Session/SessionFile.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 
 namespace {
@@ -243,7 +246,11 @@ TEST_F(SessionFileTest, DamagedFilesGiveTheDecompressAlertAndAnEmptyHistory) {
         EXPECT_TRUE(out.cameras.empty()) << i;
         const std::vector<std::string> alerts = TakeAlerts();
         ASSERT_EQ(alerts.size(), 1u) << i;
-        EXPECT_EQ(alerts[0], "Session data could not be loaded (decompress error): " + dir.File("J-00.00.00.000-D-0-0.qsd"));
+        EXPECT_EQ(alerts[0].rfind("Session data could not be loaded (decompress error): " +
+                                      dir.File("J-00.00.00.000-D-0-0.qsd") + " (the damaged file was kept as ",
+                                  0),
+                  0u)
+            << alerts[0];
     }
     // A claimed length no block of this size can produce, a 0-byte file, and junk.
     writeFile(good, 0x7E000000);
@@ -295,6 +302,60 @@ TEST_F(SessionFileTest, DamagedFilesGiveTheDecompressAlertAndAnEmptyHistory) {
     // A missing file: empty, silent.
     LoadSessionData(dir.AsPath(), "Nobody", &out);
     EXPECT_TRUE(TakeAlerts().empty());
+}
+
+// One damaged byte must not cost a job's whole history: the file that fails
+// to load is renamed before the next save writes under its name.
+TEST_F(SessionFileTest, DamagedFileIsMovedAsideBeforeAnythingIsWritten) {
+    testsupport::LogCapture log;
+    SessionData one;
+    one.cameras.push_back(std::make_unique<CameraHistory>());
+    ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", one));
+    const std::string path = dir.File("J-00.00.00.000-D-0-0.qsd");
+    std::vector<uint8_t> damaged = ReadBytes(path);
+    damaged[damaged.size() / 2] ^= 0xFF;
+    damaged.resize(damaged.size() - 3);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(damaged.data()), static_cast<std::streamsize>(damaged.size()));
+
+    SessionData loaded;
+    LoadSessionData(dir.AsPath(), "J", &loaded);
+    EXPECT_TRUE(loaded.cameras.empty());
+    EXPECT_FALSE(platform::GetFileInfo(Path(path), nullptr)) << "moved, not copied";
+    std::vector<std::string> kept;
+    for (const std::string& name : platform::ListFolder(dir.AsPath()))
+        if (std::regex_match(name, std::regex("J-00\\.00\\.00\\.000-D-0-0\\.qsd\\.damaged-\\d{14}"))) kept.push_back(name);
+    ASSERT_EQ(kept.size(), 1u);
+    const std::string copy = dir.File(kept[0]);
+    EXPECT_EQ(ReadBytes(copy), damaged);
+    const std::vector<std::string> alerts = TakeAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], "Session data could not be loaded (decompress error): " + path +
+                             " (the damaged file was kept as " + copy + ")");
+    EXPECT_TRUE(log.Contains("ERROR: LoadSessionData | " + path + " could not be loaded; kept as " + copy)) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Alert | Session data could not be loaded")) << log.Text();
+    std::string session;
+    MediaEntry e;
+    EXPECT_FALSE(ParseMediaFileName(kept[0], &session, &e)) << "the kept copy is not listed as media";
+
+    // The next save writes a fresh file; the kept copy stays as it was.
+    ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", loaded));
+    EXPECT_TRUE(platform::GetFileInfo(Path(path), nullptr));
+    EXPECT_EQ(ReadBytes(copy), damaged);
+}
+
+TEST_F(SessionFileTest, FailedSaveWithoutABackupLogsNoFalseDeletion) {
+    testsupport::LogCapture log;
+    SessionData one;
+    ASSERT_TRUE(SaveSessionData(dir.AsPath(), "J", one));
+    const std::string path = dir.File("J-00.00.00.000-D-0-0.qsd");
+    // Neither the backup copy nor the write can succeed (folders in the way, even for root).
+    ASSERT_EQ(mkdir((path + ".bk").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((path + "-saving").c_str(), 0700), 0);
+    EXPECT_FALSE(SaveSessionData(dir.AsPath(), "J", one));
+    EXPECT_TRUE(log.Contains("ERROR: Platform_Linux - Could not copy from " + path + " to " + path + ".bk")) << log.Text();
+    EXPECT_FALSE(log.Contains("Could not delete")) << log.Text();
+    EXPECT_TRUE(log.Contains("ERROR: Alert | Session data could not be saved (file error): " + path)) << log.Text();
 }
 
 TEST_F(SessionFileTest, FailedSaveKeepsThePreviousFileAndRemovesTheBackup) {

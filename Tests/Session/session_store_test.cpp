@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -108,7 +110,7 @@ TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
     const std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc=duration=2:size=64x48:rate=10 -c:v mpeg4 '" +
                             video + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    Touch("Job-00.01.00.000-V-5-1.mkv");  // not a video at all: its duration becomes unknown
+    Touch("Job-00.01.00.000-V-5-1.mkv");  // not a video at all
     Touch("Other-00.00.01.000-P-5-0.jpg");
     settings.RecentSession = "Other";
     store.RefreshSessions();
@@ -125,8 +127,10 @@ TEST_F(SessionStoreTest, ResumedSessionClockContinuesAfterItsLastVideo) {
     EXPECT_NEAR(good.duration, 2.0, 0.15);
     EXPECT_NE(good.file.lastWrite, 0);
     EXPECT_GT(good.file.size, 0u);
-    // Opens nowhere: could not be measured (-1), so it is marked and not reopened on every frame.
+    // A file no player opens is measured once (not on every refresh), counts
+    // as unmeasurable and is left where it is.
     EXPECT_EQ(store.MediaInfoFor(dir.File("Job-00.01.00.000-V-5-1.mkv")).duration, -1);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("Job-00.01.00.000-V-5-1.mkv")));
     // A later refresh of the same session leaves the clock alone.
     elapsed = 123;
     store.RefreshSessions();

@@ -7,9 +7,11 @@
 
 #include "Base/Alerts.h"
 #include "Base/FileServices.h"
+#include "Base/Settings.h"
 #include "Session/SnapshotSave.h"
 #include "Session/StorageFolder.h"
 #include "Session/StorageMonitor.h"
+#include "Support/LogCapture.h"
 #include "Support/TempFolder.h"
 #include "Support/Wait.h"
 
@@ -94,6 +96,41 @@ TEST(StorageFolder, ChoosesTheFirstUsableCandidate) {
     ChooseStorageFolder(s, Path(dir.File("file")));  // no candidate works: unchanged
     EXPECT_EQ(s.SessionDirectory, "");
     setenv("HOME", oldHome.c_str(), 1);
+}
+
+// An unplugged disk at start: this run falls back, the settings keep the
+// configured folder, and the next start with the disk present goes back.
+TEST(StorageFolder, MissingConfiguredFolderIsKeptInTheSettings) {
+    TempFolder dir;
+    testsupport::LogCapture log;
+    TakeAlerts();
+    const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", dir.Dir().c_str(), 1);
+    const std::string configured = dir.File("usb/Jobs");
+    Settings s;
+    s.SessionDirectory = configured;
+    ChooseStorageFolder(s, Path(dir.File("data")));
+    setenv("HOME", oldHome.c_str(), 1);
+    const std::string fallback = dir.File("Documents/ORVEX Studio");
+    EXPECT_EQ(s.SessionDirectory, fallback);
+    EXPECT_EQ(s.ConfiguredSessionDirectory, configured);
+    const std::string text = FormatSettingsText(s);
+    EXPECT_NE(text.find("\r\nSessionDirectory=" + configured + "\r\n"), std::string::npos) << text;
+    EXPECT_EQ(TakeAlerts(), std::vector<std::string>{"The storage folder " + configured +
+                                                     " is not available. Media are saved in " + fallback +
+                                                     " until the program is started again with the folder present."});
+    EXPECT_TRUE(log.Contains("ERROR: ChooseStorageFolder | the storage folder " + configured + " is missing; " + fallback +
+                        " is used for this run, the setting is kept"))
+        << log.Text();
+
+    // Next start, the disk is back: the file's folder is used again.
+    ASSERT_TRUE(platform::CreateDirectories(Path(configured)));
+    Settings next;
+    ParseSettingsText(text, &next);
+    ChooseStorageFolder(next, Path(dir.File("data")));
+    EXPECT_EQ(next.SessionDirectory, configured);
+    EXPECT_TRUE(next.ConfiguredSessionDirectory.empty());
+    EXPECT_TRUE(TakeAlerts().empty());
 }
 
 TEST(StorageFolder, DisplayNames) {

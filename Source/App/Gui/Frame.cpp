@@ -155,11 +155,11 @@ void WarnSlowCameraSteps(int64_t took_us) {
              static_cast<long long>(took_us / 1000));
 }
 
-void StorageCheck(AppState& app, double dtSeconds) {
-    // The watchdog (sessions) keeps its own one-second accumulator, holds the
-    // free-space lock while it stops the recordings, and keeps the system
-    // and the display awake while anything records.
-    if (Hooks().checkStorage) Hooks().checkStorage(app, float(dtSeconds));
+void StorageCheck(AppState& app) {
+    // The watchdog (sessions) runs once a second of the monotonic clock,
+    // holds the free-space lock while it stops the recordings, and keeps the
+    // system and the display awake while anything records.
+    if (Hooks().checkStorage) Hooks().checkStorage(app);
 }
 
 }  // namespace
@@ -284,7 +284,7 @@ void RunFrame(AppState& app) {
     ApplyWindowMode(window, app.settings, app.WindowModeRequest);
     ApplyScaleChange(app);
     SampleParameters(app, dtSeconds);
-    StorageCheck(app, dtSeconds);
+    StorageCheck(app);
     RecordWindowGeometry(window, app.settings);
     ParkPointer(app);
 }

@@ -4,6 +4,7 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/GCGL.h"
 #include "Platform/GraphicsGL/Model.h"
+#include "Platform/Platform_Linux/Gui/DisplayWatch.h"
 #include "Platform/Platform_Linux/Gui/Window.h"
 #include "Base/Power.h"
 #include "Base/SingleInstance.h"
@@ -162,7 +164,13 @@ static void HoldAwakeWhileRecording(Power& power, bool recording) {
         SDL_EnableScreenSaver();
 }
 
-void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
+bool WatchDisplay(AppState& app, void (*onLost)()) {
+    if (WatchDisplayConnection(Window(app), onLost)) return true;
+    LOGF(LOG_DEBUG, LOG_SRC_MAIN, "The window is not on an X11 display: a lost display is not watched");
+    return false;
+}
+
+int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
     instance.Listen();  // the window exists: a second instance may hand over now
     Recording().holdAwake = [&power](bool recording) { HoldAwakeWhileRecording(power, recording); };
     struct ReleaseHook {
@@ -170,13 +178,21 @@ void MainLoop(AppState& app, SingleInstance& instance, Power& power) {
     } releaseHook;
     for (;;) {
         if (StopSignalPending()) {
+            if (LastStopSignal() == SIGHUP) {
+                // The terminal or the desktop session has gone: the display
+                // may follow at any moment, so the recordings are finished
+                // and everything saved before the window is touched again.
+                LOGF(LOG_WARN, LOG_SRC_MAIN, "Hang-up signal received: emergency stop");
+                if (Hooks().emergencyStop) Hooks().emergencyStop(app);
+                return kExitDisplayLost;
+            }
             LOGF(LOG_INFO, LOG_SRC_MAIN, "Stop signal received");
-            return;
+            return 0;
         }
-        if (app.quitRequested.exchange(false)) return;  // the title bar's close
+        if (app.quitRequested.exchange(false)) return 0;  // the title bar's close
         SDL_Event event;
         if (SDL_PollEvent(&event)) {
-            if (!HandleEvent(app, event)) return;
+            if (!HandleEvent(app, event)) return 0;
             continue;  // one event per pass; no frame in this pass
         }
         if (instance.PollRaiseRequest()) RaiseMainWindow(Window(app));

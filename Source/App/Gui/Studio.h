@@ -30,9 +30,13 @@ bool InitializeGraphics(AppState& app);
 // Steps 18-21: UI scale, style and fonts, UI platform layer, built-in images and the camera model.
 void PrepareUi(AppState& app);
 
+// The display connection's loss runs `onLost` (see WatchDisplayConnection).
+bool WatchDisplay(AppState& app, void (*onLost)());
+
 // The main loop: one event per pass, else one frame; ends on window close,
-// SDL_QUIT or SIGINT/SIGTERM.
-void MainLoop(AppState& app, SingleInstance& instance, Power& power);
+// SDL_QUIT, SIGINT/SIGTERM (exit code 0) or SIGHUP (after the emergency
+// stop; exit code kExitDisplayLost).
+int MainLoop(AppState& app, SingleInstance& instance, Power& power);
 
 // Shut-down steps 3 and 7-10: window, images, renderer, graphics context, UI context.
 void DestroyWindow(AppState& app);

@@ -16,8 +16,11 @@ float UiScaleFor(int windowDpi, int uiDpi) {
 
 void PlaceWindow(Settings* s, ScreenRect work, ScreenRect virt) {
     s->DPI = ClampDpi(s->DPI);
-    if (s->WindowWidth == 0) s->WindowWidth = work.w - 32;
-    if (s->WindowHeight == 0) s->WindowHeight = work.h - 64;
+    // Values straight from the file are brought into range before any sum
+    // is formed with them (a width of -99999999999999 must not overflow).
+    ClampSettingsValues(s);
+    if (s->WindowWidth == 0) s->WindowWidth = std::max(work.w - 32, 1);
+    if (s->WindowHeight == 0) s->WindowHeight = std::max(work.h - 64, 1);
     if (s->WindowPosX == 0) s->WindowPosX = work.x + (work.w - s->WindowWidth) / 2;
     if (s->WindowPosY == 0) s->WindowPosY = work.y + (work.h - s->WindowHeight) / 2;
     // Raised to the left edge first, then lowered: a tiny virtual screen

@@ -14,8 +14,6 @@ namespace {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-constexpr const char* kConnectionLostAlert =
-    "The video connection was lost. The current recording has been stopped.\n";
 
 }  // namespace
 

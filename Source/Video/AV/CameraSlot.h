@@ -23,6 +23,11 @@ class VideoFrameGL;
 
 namespace AV {
 
+// Raised when a recording slot's camera goes away (its stream closed by
+// itself, or the unit was lost).
+inline constexpr const char* kConnectionLostAlert =
+    "The video connection was lost. The current recording has been stopped.\n";
+
 enum SlotFlags : uint32_t {
     kSlotRun = 0x1,
     kSlotSuspended = 0x2,

@@ -1,5 +1,7 @@
 #include "Video/AV/SlotSnapshot.h"
 
+#include "Base/Alerts.h"
+#include "Base/Log.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Capture.h"
 #include "Video/Camera/Catalogue.h"
@@ -57,6 +59,10 @@ void RequestSnapshot(AV::CameraSlot& slot, int64_t sessionTimeUs, SnapshotSaveQu
             CaptureRequest done = request;
             done.jpeg.assign(data, data + size);
             target->Push(std::move(done));
+        } else {
+            LOGF(LOG_ERROR, LOG_SRC_AV, "RequestSnapshot | the %s camera sent no picture",
+                     request.group == 1 ? "SATELLITE" : "PRIMARY");
+            PostAlert("The snapshot failed: the camera sent no picture.");
         }
         ClearCapturing(request.slot);
     });

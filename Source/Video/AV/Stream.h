@@ -33,17 +33,35 @@ namespace AV {
 
 // The recording side of a stream: stream copy of every received packet into
 // a Matroska file, timed by arrival.
+//
+// Crash safety: the muxer closes its open cluster at every key frame and
+// after kClusterLimit_ms, and every closed cluster goes through the I/O
+// buffer to the file at once; one left open for kFlushPeriod_ns is closed by
+// hand. A file cut at any moment (kill -9, a full disk) therefore plays up
+// to less than a second before the cut.
 struct StreamRecorder {
     std::mutex lock;  // the recorder lock: guards every field below
 
     int64_t lastWriteNs = 0;  // arrival of the last written packet (or of the header)
+    int64_t lastFlushNs = 0;  // when the file last received everything written
     AVFormatContext* output = nullptr;
     AVStream* outputStream = nullptr;  // set exactly while recording
+    std::string path;                  // the file being written (log lines, empty-file removal)
     int64_t runningTime = 0;           // output time-base units
     uint64_t packetCount = 0;          // packets written since the start
     double recordedSeconds = 0;
     bool headerWritten = false;
+    bool headerFailureLogged = false;
+    uint64_t flushCount = 0;  // times the file grew (closed clusters) in the current recording
+    int64_t fileBytes = 0;    // bytes handed to the file so far
 };
+
+// The longest a Matroska cluster is kept open by the muxer.
+constexpr int64_t kClusterLimit_ms = 500;
+
+// A cluster that stays open longer than this is closed and flushed by hand
+// (a stream with so few pictures that the next one comes too late to close it).
+constexpr int64_t kFlushPeriod_ns = 900000000;
 
 class Stream {
 public:
@@ -100,8 +118,7 @@ public:
     std::mutex& RecorderLock() { return recorder_->lock; }
     // Finalises and closes the file; safe when not recording. Returns the
     // packets written to it, or -1 when nothing was recording. A result of 0
-    // means the file was left empty (stopped before its first key frame);
-    // the caller that named the file decides whether to remove it.
+    // means no key frame arrived: the empty file is removed.
     int64_t StopRecording_locked();
     int64_t StopRecording();  // takes the recorder lock
     bool IsRecording();       // takes the recorder lock
@@ -109,6 +126,8 @@ public:
     double RecordedSeconds();
     // Packets of the last recording stopped (by any path, Close included).
     int64_t LastRecordingPackets() const { return lastRecordingPackets_.load(); }
+    // Cluster flushes of the current (or last) recording.
+    uint64_t RecordingFlushes();
 
 private:
     int ReadFrame_locked(AVPacket* packet);
@@ -117,6 +136,10 @@ private:
     std::shared_ptr<Frame> TakeSlot();
     void QueueFrame(const std::shared_ptr<Frame>& frame);
     void CloseInput_locked();
+    // Recorder lock held: pushes the open cluster and the I/O buffer to the
+    // file. False (the recording is then stopped) when the file refused them.
+    bool FlushRecording_locked(int64_t now_ns);
+    void FailRecording_locked(const char* call, int rc);
     void FailOpen_locked();
 
     std::unique_ptr<Input> input_;

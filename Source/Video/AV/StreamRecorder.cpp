@@ -3,7 +3,19 @@
 // the live stream carries no timestamps.
 //
 // Threads: the UI thread starts and stops; the video thread writes (from
-// Process) and stops (from Close). Lock order: input lock, then recorder lock.
+// Process) and stops (from Close, or itself when a write fails). Lock order:
+// input lock, then recorder lock.
+//
+// Every write result is checked. The muxer keeps the open Matroska cluster
+// in memory and the I/O layer buffers what it writes: clusters are closed at
+// every key frame and after kClusterLimit_ms, each closed cluster is pushed
+// through the I/O buffer to the file at once (flush_packets), and a cluster
+// still open after kFlushPeriod_ns is closed by hand. Whatever happens to the
+// process, the file plays up to its last closed cluster. A write that fails
+// stops the recording without a trailer (its bytes would land after a failed
+// write); the file then reads like a cut one, and the library scan makes it
+// whole.
+#include <cstdio>
 #include <string>
 
 extern "C" {
@@ -11,6 +23,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "Base/Alerts.h"
 #include "Base/Log.h"
 #include "Video/AV/AvError.h"
 #include "Video/AV/Stream.h"
@@ -34,6 +47,10 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     r.packetCount = 0;
     r.recordedSeconds = 0;
     r.headerWritten = false;
+    r.headerFailureLogged = false;
+    r.flushCount = 0;
+    r.fileBytes = 0;
+    r.path = path;
     int rc = avformat_alloc_output_context2(&r.output, nullptr, nullptr, path.c_str());
     if (rc < 0 || !r.output) {
         if (rc >= 0) rc = AVERROR_UNKNOWN;
@@ -63,10 +80,55 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     rc = avio_open(&r.output->pb, path.c_str(), AVIO_FLAG_READ_WRITE);
     if (rc < 0) {
         LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avio_open : %s", rc, AvErrorText(rc).c_str());
+        r.path.clear();  // nothing was created
         StopRecording_locked();
         return false;
     }
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StartRecording | recording to %s", path.c_str());
     return true;
+}
+
+bool Stream::FlushRecording_locked(int64_t now_ns) {
+    Recorder& r = *recorder_;
+    // No packet: the muxer closes its open cluster and hands it to the I/O
+    // layer, which then writes out its buffer.
+    int rc = av_write_frame(r.output, nullptr);
+    if (rc < 0) {
+        FailRecording_locked("av_write_frame", rc);
+        return false;
+    }
+    avio_flush(r.output->pb);
+    if (r.output->pb->error < 0) {
+        FailRecording_locked("avio_flush", r.output->pb->error);
+        return false;
+    }
+    r.lastFlushNs = now_ns;
+    r.fileBytes = avio_tell(r.output->pb);
+    ++r.flushCount;
+    return true;
+}
+
+void Stream::FailRecording_locked(const char* call, int rc) {
+    Recorder& r = *recorder_;
+    const std::string reason = AvErrorText(rc);
+    LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::WritePacket | [%d] %s : %s (%s)", rc, call, reason.c_str(),
+             r.path.c_str());
+    PostAlert("Recording stopped: the file could not be written (" + reason + "). What was recorded before is kept: " +
+                  r.path,
+              LOG_ERROR);
+    // No trailer: the I/O layer has already lost bytes, so anything written
+    // now would land at the wrong place. What reached the file reads like a
+    // cut recording.
+    const int64_t written = static_cast<int64_t>(r.packetCount);
+    avio_closep(&r.output->pb);
+    avformat_free_context(r.output);
+    r.output = nullptr;
+    r.outputStream = nullptr;
+    r.headerWritten = false;
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s stopped after a write error, %lld packets, %.1f s",
+             r.path.c_str(), static_cast<long long>(written), r.recordedSeconds);
+    r.path.clear();
+    lastRecordingPackets_ = written;
 }
 
 void Stream::WritePacket(AVPacket* packet) {
@@ -79,16 +141,34 @@ void Stream::WritePacket(AVPacket* packet) {
         // key frame.
         if (!(packet->flags & AV_PKT_FLAG_KEY)) return;
         if (!r.headerWritten) {
-            if (avformat_write_header(r.output, nullptr) < 0) return;
+            // The muxer closes a cluster at every key frame and once it holds
+            // kClusterLimit_ms, and with flush_packets every closed cluster
+            // goes straight through the I/O buffer to the file.
+            AVDictionary* options = nullptr;
+            av_dict_set_int(&options, "cluster_time_limit", kClusterLimit_ms, 0);
+            r.output->flush_packets = 1;
+            const int rc = avformat_write_header(r.output, &options);
+            av_dict_free(&options);
+            if (rc < 0) {
+                if (!r.headerFailureLogged)
+                    LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::WritePacket | [%d] avformat_write_header : %s (%s)",
+                             rc, AvErrorText(rc).c_str(), r.path.c_str());
+                r.headerFailureLogged = true;
+                return;
+            }
             r.headerWritten = true;
         }
         r.lastWriteNs = MonotonicNs();
+        r.lastFlushNs = r.lastWriteNs;
     }
-    ++r.packetCount;
     AVPacket* copy = av_packet_clone(packet);
-    if (!copy) return;
-
+    if (!copy) {
+        FailRecording_locked("av_packet_clone", AVERROR(ENOMEM));
+        return;
+    }
     int64_t now = MonotonicNs();
+    ++r.packetCount;
+
     int64_t step_us = (now - r.lastWriteNs) / 1000;
     if (step_us < 1000) step_us = 1000;
     if (step_us > 1000000) step_us = 1000000;
@@ -105,10 +185,26 @@ void Stream::WritePacket(AVPacket* packet) {
     r.recordedSeconds = static_cast<double>(r.runningTime) * r.outputStream->time_base.num / r.outputStream->time_base.den;
 
     // The packet's bytes live in the stream's packet buffer, which the next
-    // access unit overwrites: write and flush now.
-    av_interleaved_write_frame(r.output, copy);
+    // access unit overwrites: write and drain the interleaving queue now.
+    int rc = av_interleaved_write_frame(r.output, copy);
     av_packet_free(&copy);
-    av_interleaved_write_frame(r.output, nullptr);
+    if (rc >= 0) rc = av_interleaved_write_frame(r.output, nullptr);
+    if (rc >= 0 && r.output->pb->error < 0) rc = r.output->pb->error;
+    if (rc < 0) {
+        FailRecording_locked("av_interleaved_write_frame", rc);
+        return;
+    }
+    // The file grows each time the muxer has closed a cluster (the packet
+    // that starts the next one is what closes it). The first packet goes
+    // out with the header at once, and a cluster that stays open too long
+    // (a stream with few pictures) is closed here.
+    const int64_t fileBytes = avio_tell(r.output->pb);
+    if (fileBytes > r.fileBytes) {
+        r.fileBytes = fileBytes;
+        r.lastFlushNs = now;
+        ++r.flushCount;
+    }
+    if (r.packetCount == 1 || now - r.lastFlushNs >= kFlushPeriod_ns) FlushRecording_locked(now);
 }
 
 int64_t Stream::StopRecording_locked() {
@@ -118,14 +214,43 @@ int64_t Stream::StopRecording_locked() {
         return -1;
     }
     int64_t written = static_cast<int64_t>(r.packetCount);
-    if (r.packetCount > 0 && r.headerWritten) av_write_trailer(r.output);
-    avio_closep(&r.output->pb);
+    if (r.packetCount > 0 && r.headerWritten) {
+        const int rc = av_write_trailer(r.output);
+        if (rc < 0)
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | [%d] av_write_trailer : %s (%s)", rc,
+                     AvErrorText(rc).c_str(), r.path.c_str());
+    }
+    const int closed = avio_closep(&r.output->pb);
+    if (closed < 0)
+        LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | [%d] avio_close : %s (%s)", closed,
+                 AvErrorText(closed).c_str(), r.path.c_str());
     avformat_free_context(r.output);
     r.output = nullptr;
     r.outputStream = nullptr;
     r.headerWritten = false;
+    if (!r.path.empty()) {
+        if (written == 0) {
+            // Stopped before its first key frame: the file holds nothing a
+            // player could open, so it does not stay behind.
+            if (std::remove(r.path.c_str()) == 0)
+                LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s stopped before its first key frame, removed",
+                         r.path.c_str());
+            else
+                LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StopRecording | could not remove the empty %s",
+                         r.path.c_str());
+        } else {
+            LOGF(LOG_INFO, LOG_SRC_AV, "Stream::StopRecording | %s finished, %lld packets, %.1f s",
+                     r.path.c_str(), static_cast<long long>(written), r.recordedSeconds);
+        }
+    }
+    r.path.clear();
     lastRecordingPackets_ = written;
     return written;
+}
+
+uint64_t Stream::RecordingFlushes() {
+    std::lock_guard<std::mutex> lock(recorder_->lock);
+    return recorder_->flushCount;
 }
 
 int64_t Stream::StopRecording() {

@@ -1,6 +1,8 @@
 // Input routines, hit test and window placement: tables of cases.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "App/Gui/HitTest.h"
 #include "App/Gui/Input.h"
 #include "App/Gui/WindowPlacement.h"
@@ -201,6 +203,11 @@ TEST(WindowPlacement, StartUpGeometry) {
         {"far left pulled back", 800, 600, -4000, -900, 144, 800, 600, 0, 0, 144},
         {"DPI 30 becomes 48", 800, 600, 10, 10, 30, 800, 600, 10, 10, 48},
         {"DPI 500 becomes 192", 800, 600, 10, 10, 500, 800, 600, 10, 10, 192},
+        // Values from a damaged file are clamped before any sum is formed
+        // (under UBSan an overflow here ended the program at start).
+        {"hugely negative width is computed", INT32_MIN, INT32_MIN, 0, 0, 144, 1888, 976, 16, 32, 144},
+        {"huge width and position stay in range", INT32_MAX, INT32_MAX, INT32_MAX, INT32_MIN, 144, 32767, 32767,
+         1920 - 256, 0, 144},
     };
     for (const Case& c : cases) {
         Settings s;

@@ -174,4 +174,130 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     if (!getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root);
 }
 
+// Losing the display under a running recording (the X server ends, the
+// desktop session closes), and the hang-up signal that comes with a closing
+// session: the recordings are finished, the session data and the settings
+// saved, the log ends with "End", and the exit code says it was no normal
+// exit (no abort from Xlib's exit() while threads still run).
+struct EndCase {
+    const char* name;
+    bool killDisplay;  // else SIGHUP
+    const char* logLine;
+};
+
+class EndUnderRecording : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
+    const EndCase& c = GetParam();
+    char pattern[] = "/tmp/orvex-session-end-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    const fs::path data = root / "data" / "KAVOR Industries" / "ORVEX Studio";
+    const fs::path storage = root / "storage";
+    fs::create_directories(data);
+    fs::create_directories(storage);
+    std::ofstream(data / "settings.ini") << "[File]\nSessionDirectory=" << storage.string()
+                                         << "\n[Layout]\nLayoutStyle=SplitVertical\nWindowPosX=100\nWindowPosY=100\n"
+                                            "WindowWidth=1200\nWindowHeight=700\nDPI=96\n";
+    SessionData empty;
+    ASSERT_TRUE(SaveSessionData(Path(storage.string()), "Pipe 8", empty));
+
+    // A display of this test's own, so that the test can end it.
+    const fs::path numberFile = root / "display";
+    Process xvfb({"/bin/sh", "-c",
+                  "exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>'" + numberFile.string() + "'"},
+                 {}, root / "xvfb.log");
+    ASSERT_TRUE(xvfb.Started());
+    ASSERT_TRUE(Eventually([&] { return !Slurp(numberFile).empty(); }, 20s));
+    const std::string display = ":" + std::to_string(std::atoi(Slurp(numberFile).c_str()));
+    const std::string outerDisplay = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    setenv("DISPLAY", display.c_str(), 1);  // xdotool and import below
+    struct RestoreDisplay {
+        std::string value;
+        ~RestoreDisplay() { setenv("DISPLAY", value.c_str(), 1); }
+    } restore{outerDisplay};
+
+    const std::string address = c.killDisplay ? "127.0.40.32" : "127.0.40.33";
+    const std::string stem = c.killDisplay ? "orvexsession42" : "orvexsession43";
+    Process sim({kBuild + "/orvex-camsim", "--address", address, "--name", stem, "--channels", "2"}, {},
+                root / "sim.log");
+    ASSERT_TRUE(sim.Started());
+    Process studio({kBuild + "/orvex-studio"},
+                   {"XDG_DATA_HOME=" + (root / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1", "DISPLAY=" + display,
+                    "ORVEX_CAMERA_STEM=" + stem},
+                   root / "studio.log");
+    ASSERT_TRUE(studio.Started());
+    auto log = [&] { return Slurp(root / "studio.log"); };
+    float s = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const std::string text = log();
+            const size_t at = text.find("UI scale ");
+            if (at == std::string::npos) return false;
+            s = std::stof(text.substr(at + 9));
+            return true;
+        },
+        30s))
+        << log();
+    const int icon = int(96 * s);
+    const int y = 100 + 700 - int(88 * s) + int(88 * s) / 2;
+    const int recordX = 100 + 24 + icon / 2;
+    auto recordEnabled = [&] {
+        uint8_t p[3];
+        return ScreenPixel(root / "shot.png", recordX, y, p) && p[0] > 180 && p[1] < 100;
+    };
+    ASSERT_TRUE(Eventually(recordEnabled, 90s)) << log();
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(recordEnabled());
+    Click(recordX, y);
+    const std::regex video("Pipe 8-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");
+    // Both recordings hold pictures.
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const std::vector<std::string> names = FilesMatching(storage, video);
+            if (names.size() != 2) return false;
+            for (const std::string& n : names)
+                if (fs::file_size(storage / n) < 20000) return false;
+            return true;
+        },
+        30s))
+        << log();
+
+    if (c.killDisplay)
+        xvfb.Signal(SIGKILL);
+    else
+        studio.Signal(SIGHUP);
+    EXPECT_EQ(studio.Wait(60s), 2) << log();
+    const std::string text = log();
+    EXPECT_NE(text.find(c.logLine), std::string::npos) << text;
+    EXPECT_EQ(text.find("terminate called"), std::string::npos) << text;
+    EXPECT_NE(text.find("INFO : End\n"), std::string::npos) << text;
+    size_t finished = 0;
+    for (size_t at = text.find(" finished, "); at != std::string::npos; at = text.find(" finished, ", at + 1)) ++finished;
+    EXPECT_EQ(finished, 2u) << text;
+
+    // Both files are finished recordings (their header carries a duration).
+    const std::vector<std::string> videos = FilesMatching(storage, video);
+    ASSERT_EQ(videos.size(), 2u);
+    for (const std::string& v : videos) {
+        const std::string probe = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + (storage / v).string() +
+                                  "' > '" + (root / "probe.txt").string() + "'";
+        ASSERT_EQ(std::system(probe.c_str()), 0) << v;
+        EXPECT_GT(std::atof(Slurp(root / "probe.txt").c_str()), 0.0) << v << ": " << Slurp(root / "probe.txt");
+    }
+    SessionData saved;
+    LoadSessionData(Path(storage.string()), "Pipe 8", &saved);
+    EXPECT_EQ(saved.cameras.size(), 1u) << "the sampled history was saved";
+    EXPECT_NE(Slurp(data / "settings.ini").find("RecentSession=Pipe 8"), std::string::npos);
+    sim.Terminate(10s);
+    if (!c.killDisplay) xvfb.Terminate(10s);
+    if (!getenv("ORVEX_KEEP_TEST_FILES") && !HasFailure()) fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EndUnderRecording,
+    ::testing::Values(EndCase{"DisplayLost", true, "ERROR: The display connection was lost"},
+                      EndCase{"HangUp", false, "WARN : Hang-up signal received: emergency stop"}),
+    [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -3,6 +3,8 @@
 // frame, and readable by libavformat with the written packet count.
 #include <map>
 
+#include "Base/Alerts.h"
+#include "Support/SmallFileSystem.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/Stream.h"
 #include "Support/Wait.h"
@@ -145,8 +147,9 @@ TEST(Recorder, PauseCountsAsOneSecond) {
     EXPECT_EQ(oneSecondSteps, 1);
 }
 
-// Stopped before the first key frame: the file exists, is empty (no header,
-// no trailer), and the recorder reports that nothing was written.
+// Stopped before the first key frame: nothing was written (no header, no
+// trailer), the recorder says so, and the empty file it had opened is gone
+// (whichever way the recording stopped: the Record control, a lost camera).
 TEST(Recorder, StopBeforeKeyFrameLeavesEmptyFile) {
     avtest::TempDir dir;
     auto unit = StartUnit("127.0.21.3", 320, 240, 30);
@@ -164,9 +167,83 @@ TEST(Recorder, StopBeforeKeyFrameLeavesEmptyFile) {
     av_packet_free(&packet);
     EXPECT_EQ(stream.StopRecording(), 0);
     EXPECT_EQ(stream.LastRecordingPackets(), 0);
-    std::error_code ec;
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(std::filesystem::file_size(path, ec), 0u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// What a kill -9 (or a power cut of the process) leaves is what the recorder
+// has handed to the file: a copy of the file taken at any moment during the
+// recording must play up to at most a second before that moment.
+TEST(Recorder, FileCutWhileRecordingPlaysToItsLastSecond) {
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.21.4", 320, 240, 30);
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open("tcp://127.0.21.4:8012", AV::Stream::Options::LiveCamera()));
+    const std::string path = dir.File("cut.mkv");
+    ASSERT_TRUE(stream.StartRecording(path));
+    struct Cut {
+        std::string copy;
+        double recorded_s;
+    };
+    std::vector<Cut> cuts;
+    const double start = unit->Uptime();
+    for (int i = 0; i < 6; ++i) {
+        RunUntil(stream, *unit, start + 1.3 + 0.55 * i);  // not aligned with key frames or flushes
+        const double recorded = stream.RecordedSeconds();
+        const std::string copy = dir.File("cut-" + std::to_string(i) + ".mkv");
+        std::filesystem::copy_file(path, copy);
+        cuts.push_back({copy, recorded});
+    }
+    EXPECT_GE(stream.RecordingFlushes(), 4u);
+    ASSERT_GT(stream.StopRecording(), 0);
+    for (const Cut& cut : cuts) {
+        FileSummary f = ReadFile(cut.copy);
+        ASSERT_TRUE(f.opened) << cut.copy;
+        ASSERT_FALSE(f.pts_ms.empty()) << cut.copy;
+        EXPECT_TRUE(f.key[0]);
+        EXPECT_GE(static_cast<double>(f.pts_ms.back()), (cut.recorded_s - 1.0) * 1000.0)
+            << cut.copy << " was cut at " << cut.recorded_s << " s";
+    }
+}
+
+// A disk that fills during a recording: the failed write stops the
+// recording at once with an alert and an ERROR line, and what reached the
+// file before stays readable.
+TEST(Recorder, FailedWriteStopsTheRecordingAndKeepsTheFileReadable) {
+    avtest::TempDir dir;
+    const std::string small = dir.File("small");
+    ASSERT_TRUE(std::filesystem::create_directory(small));
+    SmallFileSystem fs(small, 1);
+    if (!fs.Mounted()) GTEST_SKIP() << "neither a tmpfs nor a loop image could be mounted here (needs root)";
+    LogCapture log;
+    TakeAlerts();
+    auto unit = StartUnit("127.0.21.5", 640, 480, 30);
+    ASSERT_TRUE(unit);
+    AV::Stream stream;
+    ASSERT_TRUE(stream.Open("tcp://127.0.21.5:8012", AV::Stream::Options::LiveCamera()));
+    const std::string path = small + "/full.mkv";
+    ASSERT_TRUE(stream.StartRecording(path));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            EXPECT_GE(stream.Process(), 0);
+            while (stream.PopFrame()) {
+            }
+            return !stream.IsRecording();
+        },
+        60000))
+        << "the recording never stopped on a full disk";
+    EXPECT_GT(stream.LastRecordingPackets(), 0);
+    EXPECT_TRUE(log.Contains("ERROR: Stream::WritePacket | [-28] ")) << log.Text();
+    EXPECT_TRUE(log.Contains("No space left on device (" + path + ")")) << log.Text();
+    const std::vector<std::string> alerts = TakeAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], "Recording stopped: the file could not be written (No space left on device). What was "
+                         "recorded before is kept: " + path);
+    EXPECT_TRUE(log.Contains("WARN : Alert | Recording stopped") || log.Contains("ERROR: Alert | Recording stopped"));
+    FileSummary f = ReadFile(path);
+    ASSERT_TRUE(f.opened);
+    EXPECT_GT(f.pts_ms.size(), 10u);
+    EXPECT_TRUE(f.key[0]);
 }
 
 struct StartFailure {
