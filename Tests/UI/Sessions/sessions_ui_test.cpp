@@ -208,8 +208,8 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
                   "exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>'" + numberFile.string() + "'"},
                  {}, root / "xvfb.log");
     ASSERT_TRUE(xvfb.Started());
-    ASSERT_TRUE(Eventually([&] { return !Slurp(numberFile).empty(); }, 20s));
-    const std::string display = ":" + std::to_string(std::atoi(Slurp(numberFile).c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return !ReadText(numberFile).empty(); }, 20s));
+    const std::string display = ":" + std::to_string(std::atoi(ReadText(numberFile).c_str()));
     const std::string outerDisplay = getenv("DISPLAY") ? getenv("DISPLAY") : "";
     setenv("DISPLAY", display.c_str(), 1);  // xdotool and import below
     struct RestoreDisplay {
@@ -227,9 +227,9 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
                     "ORVEX_CAMERA_STEM=" + stem},
                    root / "studio.log");
     ASSERT_TRUE(studio.Started());
-    auto log = [&] { return Slurp(root / "studio.log"); };
+    auto log = [&] { return ReadText(root / "studio.log"); };
     float s = 0;
-    ASSERT_TRUE(Eventually(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const std::string text = log();
             const size_t at = text.find("UI scale ");
@@ -246,13 +246,13 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
         uint8_t p[3];
         return ScreenPixel(root / "shot.png", recordX, y, p) && p[0] > 180 && p[1] < 100;
     };
-    ASSERT_TRUE(Eventually(recordEnabled, 90s)) << log();
+    ASSERT_TRUE(WaitUntil(recordEnabled, 90s)) << log();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
     const std::regex video("Pipe 8-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");
     // Both recordings hold pictures.
-    ASSERT_TRUE(Eventually(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             const std::vector<std::string> names = FilesMatching(storage, video);
             if (names.size() != 2) return false;
@@ -283,12 +283,12 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
         const std::string probe = "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + (storage / v).string() +
                                   "' > '" + (root / "probe.txt").string() + "'";
         ASSERT_EQ(std::system(probe.c_str()), 0) << v;
-        EXPECT_GT(std::atof(Slurp(root / "probe.txt").c_str()), 0.0) << v << ": " << Slurp(root / "probe.txt");
+        EXPECT_GT(std::atof(ReadText(root / "probe.txt").c_str()), 0.0) << v << ": " << ReadText(root / "probe.txt");
     }
     SessionData saved;
     LoadSessionData(Path(storage.string()), "Pipe 8", &saved);
     EXPECT_EQ(saved.cameras.size(), 1u) << "the sampled history was saved";
-    EXPECT_NE(Slurp(data / "settings.ini").find("RecentSession=Pipe 8"), std::string::npos);
+    EXPECT_NE(ReadText(data / "settings.ini").find("RecentSession=Pipe 8"), std::string::npos);
     sim.Terminate(10s);
     if (!c.killDisplay) xvfb.Terminate(10s);
     if (!getenv("ORVEX_KEEP_TEST_FILES") && !HasFailure()) fs::remove_all(root);

@@ -197,7 +197,7 @@ TEST(Recorder, FileCutWhileRecordingPlaysToItsLastSecond) {
     EXPECT_GE(stream.RecordingFlushes(), 4u);
     ASSERT_GT(stream.StopRecording(), 0);
     for (const Cut& cut : cuts) {
-        FileSummary f = ReadFile(cut.copy);
+        FileSummary f = ReadRecording(cut.copy);
         ASSERT_TRUE(f.opened) << cut.copy;
         ASSERT_FALSE(f.pts_ms.empty()) << cut.copy;
         EXPECT_TRUE(f.key[0]);
@@ -223,14 +223,14 @@ TEST(Recorder, FailedWriteStopsTheRecordingAndKeepsTheFileReadable) {
     ASSERT_TRUE(stream.Open("tcp://127.0.21.5:8012", AV::Stream::Options::LiveCamera()));
     const std::string path = small + "/full.mkv";
     ASSERT_TRUE(stream.StartRecording(path));
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
             EXPECT_GE(stream.Process(), 0);
             while (stream.PopFrame()) {
             }
             return !stream.IsRecording();
         },
-        60000))
+        std::chrono::milliseconds(60000)))
         << "the recording never stopped on a full disk";
     EXPECT_GT(stream.LastRecordingPackets(), 0);
     EXPECT_TRUE(log.Contains("ERROR: Stream::WritePacket | [-28] ")) << log.Text();
@@ -240,7 +240,7 @@ TEST(Recorder, FailedWriteStopsTheRecordingAndKeepsTheFileReadable) {
     EXPECT_EQ(alerts[0], "Recording stopped: the file could not be written (No space left on device). What was "
                          "recorded before is kept: " + path);
     EXPECT_TRUE(log.Contains("WARN : Alert | Recording stopped") || log.Contains("ERROR: Alert | Recording stopped"));
-    FileSummary f = ReadFile(path);
+    FileSummary f = ReadRecording(path);
     ASSERT_TRUE(f.opened);
     EXPECT_GT(f.pts_ms.size(), 10u);
     EXPECT_TRUE(f.key[0]);
