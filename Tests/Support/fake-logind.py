@@ -55,7 +55,7 @@ class Manager(dbus.service.Object):
     @dbus.service.method(MANAGER, in_signature="ssss", out_signature="h")
     def Inhibit(self, what, who, why, mode):
         if mode not in ("block", "delay") or not what or not set(what.split(":")) <= KNOWN_WHAT:
-            raise dbus.exceptions.DBusException("Invalid what or mode specification",
+            raise dbus.exceptions.DBusException("Invalid what or mode",
                                                 name="org.freedesktop.DBus.Error.InvalidArgs")
         if mode == "delay" and what != "sleep" and what != "shutdown":
             raise dbus.exceptions.DBusException("Delay inhibitors only for shutdown and sleep",
