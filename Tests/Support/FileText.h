@@ -35,4 +35,11 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// How often needle occurs in text (overlapping occurrences counted).
+inline int CountOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace testfiles

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Base/Log.h"
+#include "Support/FileText.h"
 #include "Support/TempFolder.h"
 
 namespace testsupport {
@@ -46,12 +47,7 @@ public:
         return s.str();
     }
     bool Contains(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
-    int Count(const std::string& needle) const {
-        const std::string text = Text();
-        int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-        return n;
-    }
+    int Count(const std::string& needle) const { return testfiles::CountOf(Text(), needle); }
 
 private:
     static uint64_t Size() {

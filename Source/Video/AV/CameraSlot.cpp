@@ -58,6 +58,7 @@ void ProcessStream(CameraSlot* slot) {
                     options = slot->streamOptions;
                 }
                 if (slot->stream.Open(address, options)) {
+                    LOGF(LOG_INFO, LOG_SRC_AV, "ProcessStream | streaming from %s", address);
                     std::lock_guard<std::mutex> guard(slot->lock);
                     slot->streamAddress = address;
                     break;

@@ -29,6 +29,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
@@ -183,6 +184,11 @@ protected:
         ASSERT_TRUE(PopupGone(g));
     }
     void StartRecording(const Geometry& g) {
+        // Record starts only the cameras already streaming; on a slow machine
+        // the second one can still be connecting when the window is ready.
+        ASSERT_TRUE(WaitUntil([&] { return testsupport::StreamsOpened(Log()) >= 2; }, 60s,
+                              200ms))
+            << Log();
         Click(g.recordX(), g.barMiddle());
         ASSERT_TRUE(WaitUntil([&] { return Videos().size() == 2; }, 20s)) << Log();
         std::this_thread::sleep_for(3s);  // a few seconds of video in each file

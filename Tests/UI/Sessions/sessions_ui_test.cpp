@@ -20,6 +20,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 
 namespace {
@@ -125,6 +126,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
         return ScreenPixel(root / "ring.png", recordX, y - int(38 * s), p) && p[0] > 200 && p[1] > 200 && p[2] > 200;
     };
     ASSERT_TRUE(WaitUntil(recordEnabled, 60s, 200ms)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::StreamsOpened(log()) >= 2; }, 60s, 200ms)) << log();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
@@ -247,6 +249,7 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
         return ScreenPixel(root / "shot.png", recordX, y, p) && p[0] > 180 && p[1] < 100;
     };
     ASSERT_TRUE(WaitUntil(recordEnabled, 90s)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::StreamsOpened(log()) >= 2; }, 60s, 200ms)) << log();
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
