@@ -351,7 +351,13 @@ void DrawMainWindow(AppState& app) {
 
     // 10-12: the body.
     BeginPanel("Player", ImVec2(0, T), ImVec2(R, B), ImVec4(0, 0, 0, 1), kBarFlags | ImGuiWindowFlags_NoBackground);
-    ImGui::GetWindowDrawList()->AddText(ImVec2(8 * s, T + 8 * s), IM_COL32(47, 47, 47, 255), AppVersionText().c_str());
+    // With the diagnostics and settings panels both shown the body has no
+    // width left; ImGui still gives the window its minimum size, so the text
+    // would show through over the diagnostics panel's first lines.
+    if (R >= 1) {
+        ImGui::GetWindowDrawList()->AddText(ImVec2(8 * s, T + 8 * s), IM_COL32(47, 47, 47, 255),
+                                            AppVersionText().c_str());
+    }
     if (app.PlayerMode) {
         PlayerModeBody(app, R, T, B);
     } else {

@@ -33,6 +33,7 @@
 #include "Support/Screenshot.h"
 #include "Support/StudioLog.h"
 #include "Support/Wait.h"
+#include "Support/XInput.h"
 
 namespace {
 
@@ -162,24 +163,57 @@ protected:
         return shown;
     }
 
-    // Screen coordinates. Held for a moment as a hand does: the press and the
-    // release land in different frames even when software GL draws slowly.
-    // What the click does is waited for by the caller.
-    static void Click(int x, int y) {
-        const std::string cmd =
-            "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1 sleep 0.8 mouseup 1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    // Two frames drawn after this call: the screen changed twice (the live
+    // pictures and the crawler readout move all the time). The second frame
+    // read its input after the first was shown, so after everything sent
+    // before this call. The UI takes each button or key state once per frame:
+    // a press and a release within one frame would be lost.
+    void NextFrames() {
+        Shot last = Screenshot(root_ / "frame.png");
+        for (int changes = 0; changes < 2; ++changes) {
+            Shot next;
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    next = Screenshot(root_ / "frame.png");
+                    return next.ok && last.ok && next.rgb != last.rgb;
+                },
+                30s, 50ms))
+                << "the window stopped drawing";
+            last = std::move(next);
+        }
     }
-    static void Drag(int x0, int y0, int x1, int y1) {
-        auto at = [](int x, int y) { return std::to_string(x) + " " + std::to_string(y); };
-        const std::string cmd = "xdotool mousemove " + at(x0, y0) + " mousedown 1 sleep 0.3 mousemove " +
-                                at((x0 + x1) / 2, (y0 + y1) / 2) + " sleep 0.3 mousemove " + at(x1, y1) +
-                                " sleep 0.3 mouseup 1";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    void XDo(const std::string& arguments) { ASSERT_TRUE(testsupport::XDo(arguments)) << arguments; }
+    // Screen coordinates: the pointer moves there, presses and releases, each
+    // seen by the UI in a frame of its own, as a hand's click is.
+    void Click(int x, int y) {
+        XDo("mousemove " + std::to_string(x) + " " + std::to_string(y));
+        NextFrames();
+        XDo("mousedown 1");
+        NextFrames();
+        XDo("mouseup 1");
+        NextFrames();
     }
-    static void Type(const std::string& text) {
-        const std::string cmd = "xdotool type --delay 80 '" + text + "' key Return";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    void Drag(int x0, int y0, int x1, int y1) {
+        auto to = [](int x, int y) { return "mousemove " + std::to_string(x) + " " + std::to_string(y); };
+        XDo(to(x0, y0));
+        NextFrames();
+        XDo("mousedown 1");
+        NextFrames();
+        XDo(to((x0 + x1) / 2, (y0 + y1) / 2));
+        NextFrames();
+        XDo(to(x1, y1));
+        NextFrames();
+        XDo("mouseup 1");
+        NextFrames();
+    }
+    // Types into the focused field (characters are queued by the UI) and
+    // presses Enter, held until the UI has seen it.
+    void Type(const std::string& text) {
+        ASSERT_TRUE(testsupport::TypeText(text));
+        XDo("keydown Return");
+        NextFrames();
+        XDo("keyup Return");
+        NextFrames();
     }
     Shot Save(const std::string& name) { return Screenshot(shots_ / name); }
 
@@ -263,12 +297,11 @@ TEST_F(PanelsUi, SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     Click(PanelX(kControlLeftDx + 12), ScreenY(RowY(3)));
     ASSERT_TRUE(ScreenShows([](const Shot& shot) { return ApplyShown(shot, 523); }));
     Click(PanelX(kApplyDx), ScreenY(523));
-    ASSERT_TRUE(SimSays("write group 0 param 141 = ")) << SimLog();
-    // The applied change can be undone: "Undo Changes" takes the Apply row's place.
-    ASSERT_TRUE(ScreenShows([](const Shot& shot) { return !ApplyShown(shot, 523) && PanelButtonAt(523)(shot); }))
-        << "no Undo Changes after Apply";
-    Click(PanelX(kMainButtonDx), ScreenY(523));
-    ASSERT_TRUE(SimSays("write group 0 param 141 = 8000")) << SimLog();
+    ASSERT_TRUE(SimSays("write group 0 param 141 = 2000")) << SimLog();
+    // The applied values are the new baseline: neither Apply nor Undo remains.
+    EXPECT_TRUE(ScreenShows([](const Shot& shot) { return !ApplyShown(shot, 523) && !PanelButtonAt(523)(shot); }))
+        << "Apply Changes or Undo Changes still shown after Apply";
+    EXPECT_EQ(SimCount("param 141 ="), bitrateWrites + 1);
     ASSERT_NO_FATAL_FAILURE(Back());
 
     // Screenshots of the other sub-panels, and their rows at work.
@@ -297,7 +330,8 @@ TEST_F(PanelsUi, SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     EXPECT_TRUE(WaitUntil(
         [&] {
             const std::string text = ReadText(ini);
-            return text.find("Param_156=1") != std::string::npos && text.find("Param_82=100") != std::string::npos;
+            return text.find("Param_156=1") != std::string::npos && text.find("Param_82=100") != std::string::npos &&
+                   text.find("Param_141=2000") != std::string::npos;
         },
         30s, 300ms))
         << ReadText(ini);
@@ -308,6 +342,7 @@ TEST_F(PanelsUi, SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     const std::string text = ReadText(ini);
     EXPECT_NE(text.find("Param_156=1"), std::string::npos) << text;
     EXPECT_NE(text.find("Param_82=100"), std::string::npos) << text;
+    EXPECT_NE(text.find("Param_141=2000"), std::string::npos) << text;
 }
 
 // "CAM 2:" of a one-channel unit reads "not found" in orange: orange text in the status column.
@@ -403,8 +438,9 @@ TEST_F(PanelsUi, CrawlerZeroScaleAndInversion) {
 bool PopupButtons(const Shot& s, int* leftX, int* rightX, int* y) {
     if (!s.ok) return false;
     int minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
+    // Left of the settings panel (x 1020 on): the popups' buttons sit at their left.
     for (int wy = 150; wy < 750; ++wy)
-        for (int wx = 420; wx < 1180; ++wx) {
+        for (int wx = 420; wx < 1000; ++wx) {
             const uint8_t* p = s.At(ScreenX(wx), ScreenY(wy));
             if (!Near(p, 92, 99, 120, 6)) continue;
             minX = std::min(minX, wx), maxX = std::max(maxX, wx), minY = std::min(minY, wy), maxY = std::max(maxY, wy);
