@@ -183,12 +183,11 @@ protected:
         }
     }
     void XDo(const std::string& arguments) { ASSERT_TRUE(testsupport::XDo(arguments)) << arguments; }
-    // Screen coordinates: the pointer moves there, presses and releases, each
-    // seen by the UI in a frame of its own, as a hand's click is.
+    // Screen coordinates: the pointer moves there and presses (a button
+    // event carries its place), then releases; the press and the release are
+    // each seen by the UI in a frame of its own, as a hand's click is.
     void Click(int x, int y) {
-        XDo("mousemove " + std::to_string(x) + " " + std::to_string(y));
-        NextFrames();
-        XDo("mousedown 1");
+        XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
         NextFrames();
         XDo("mouseup 1");
         NextFrames();
@@ -318,8 +317,8 @@ TEST_F(PanelsUi, SettingsRowsReachTheCameraWithApplyCancelAndUndo) {
     ASSERT_TRUE(SimSays("write group 0 param 82 = 100")) << SimLog();
     Save("settings-picture.png");
     ASSERT_NO_FATAL_FAILURE(Back());
-    ASSERT_NO_FATAL_FAILURE(OpenPage(5));  // Guides: "Enable Guides" sets bit 0x1
-    Click(PanelX(kCheckDx), ScreenY(290));
+    ASSERT_NO_FATAL_FAILURE(OpenPage(5));  // Guides: "Enable Guides" (below the two-line note) sets bit 0x1
+    Click(PanelX(kCheckDx), ScreenY(325));
     ASSERT_TRUE(SimSays("write group 0 param 172 = 1")) << SimLog();
     Save("settings-guides.png");
     ASSERT_NO_FATAL_FAILURE(Back());
