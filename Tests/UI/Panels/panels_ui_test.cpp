@@ -478,8 +478,9 @@ protected:
 TEST_F(FirmwareUi, UpdateSucceedsWhileTheWindowKeepsDrawing) {
     const std::string stem = "orvexpanels61e";
     WritePackage();
-    // The verdict comes 8 s after the package: the popup must keep drawing meanwhile.
-    StartSim("127.0.61.5", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-delay-ms", "8000"});
+    // The verdict comes 2.5 s after the package (the Studio waits 3 s for it): the popup
+    // must keep drawing meanwhile.
+    StartSim("127.0.61.5", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-delay-ms", "2500"});
     ASSERT_NO_FATAL_FAILURE(StartStudio(stem));
     ASSERT_NO_FATAL_FAILURE(StartUpdate("firmware-stage1-confirm.png"));
     ASSERT_TRUE(SimSays("firmware update: version 1003000, 200000 bytes, result 0")) << SimLog();
