@@ -483,8 +483,9 @@ TEST_F(FirmwareUi, UpdateSucceedsWhileTheWindowKeepsDrawing) {
     StartSim("127.0.61.5", stem, {"--channels", "1", "--service-version", "1002003", "--firmware-delay-ms", "2500"});
     ASSERT_NO_FATAL_FAILURE(StartStudio(stem));
     ASSERT_NO_FATAL_FAILURE(StartUpdate("firmware-stage1-confirm.png"));
-    ASSERT_TRUE(SimSays("firmware update: version 1003000, 200000 bytes, result 0")) << SimLog();
-    // During the late verdict the window still draws: the transfer bar moves between two screenshots.
+    // While the package goes out and the late verdict is awaited the window
+    // still draws: the transfer bar moves between two screenshots, before the
+    // Studio has the verdict.
     const Shot a = Save("firmware-sending.png");
     ASSERT_TRUE(a.ok);
     const auto redrawn = [&](const Shot& b) {
@@ -494,8 +495,9 @@ TEST_F(FirmwareUi, UpdateSucceedsWhileTheWindowKeepsDrawing) {
                 changed += a.At(ScreenX(wx), ScreenY(wy))[0] != b.At(ScreenX(wx), ScreenY(wy))[0];
         return changed > 100;
     };
-    EXPECT_TRUE(ScreenShows(redrawn, 2000ms) && StudioLog().find("files transferred") == std::string::npos)
+    EXPECT_TRUE(ScreenShows(redrawn, 3000ms) && StudioLog().find("files transferred") == std::string::npos)
         << "the popup did not redraw while the transfer waited for the verdict";
+    ASSERT_TRUE(SimSays("firmware update: version 1003000, 200000 bytes, result 0")) << SimLog();
     // Stage 2: the camera restarts with 1.3.0: success, with "Restart Now".
     ASSERT_TRUE(SimSays("firmware update: service restarted with version 1003000")) << SimLog();
     int left = 0, right = 0, y = 0;
