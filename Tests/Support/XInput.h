@@ -14,6 +14,13 @@ inline bool XDo(const std::string& arguments) {
 
 inline bool Click(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
 inline bool MoveTo(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
+// A press that stays down until Release: for controls that look at the
+// button frame by frame (the on-screen keyboard types only a press some
+// frame saw down, so a test waits for what the press shows before letting go).
+inline bool PressAt(int x, int y) {
+    return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
+}
+inline bool Release() { return XDo("mouseup 1"); }
 // Wheel notches at the pointer: positive up (zoom in), negative down.
 inline bool Wheel(int notches) {
     const int button = notches > 0 ? 4 : 5;
