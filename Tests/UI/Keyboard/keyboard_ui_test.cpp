@@ -42,14 +42,16 @@ bool Near(const uint8_t* p, Rgb c, int tolerance) {
 bool Lit(const uint8_t* p) { return p[0] > 170 && p[1] < 100 && p[2] < 110; }  // the accent (233, 33, 45)
 
 struct Folders {
-    fs::path root, data, storage;
+    fs::path root, data, storage, work;
     Folders() {
         char pattern[] = "/tmp/orvex-keyboard-ui-XXXXXX";
         root = mkdtemp(pattern);
         data = root / "data" / "KAVOR Industries" / "ORVEX Studio";
         storage = root / "storage";
+        work = root / "work";
         fs::create_directories(data);
         fs::create_directories(storage);
+        fs::create_directories(work);
     }
     ~Folders() {
         if (!getenv("ORVEX_KEEP_TEST_FILES")) fs::remove_all(root);
@@ -115,14 +117,17 @@ private:
 TEST(KeyboardUi, TabletModeNamesASessionWithOnlyTheOnScreenKeys) {
     if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
     Folders f;
-    std::ofstream(f.data / "settings.ini") << "[File]\nSessionDirectory=" << f.storage.string()
-                                           << "\n[Layout]\nTabletMode=1\n";
+    // A tablet is set up by the settings file of the working folder (the
+    // program never writes that one); the data folder's file holds the rest.
+    const std::string tablet = "[Layout]\nTabletMode=true\n";
+    std::ofstream(f.work / "settings.ini") << tablet;
+    std::ofstream(f.data / "settings.ini") << "[File]\nSessionDirectory=" << f.storage.string() << "\n";
     const fs::path shots = fs::path(kBuild) / "screenshots";
     fs::create_directories(shots);
     testsupport::ChildProcess studio({kBuild + "/orvex-studio"},
                                      {"XDG_DATA_HOME=" + (f.root / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1",
                                       "ORVEX_CAMERA_STEM=orvexkeyboard46"},
-                                     f.root / "studio.log");
+                                     f.root / "studio.log", f.work.string());
     ASSERT_TRUE(studio.Started());
     auto log = [&] { return testfiles::ReadText((f.root / "studio.log").string()); };
     float s = 0;
@@ -143,6 +148,7 @@ TEST(KeyboardUi, TabletModeNamesASessionWithOnlyTheOnScreenKeys) {
     Screen screen(f.root / "screen.png");
     ASSERT_TRUE(screen.Pixel(0, 0, [](const uint8_t*) { return true; }));
     const int W = screen.Last().width, H = screen.Last().height;
+    ASSERT_TRUE(testsupport::FitWindowToScreen("ORVEX Studio", W, H));
     std::chrono::steady_clock::time_point since{};
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] {
@@ -181,20 +187,24 @@ TEST(KeyboardUi, TabletModeNamesASessionWithOnlyTheOnScreenKeys) {
     const fs::path dataFile = f.storage / SessionDataFileName("Pipe 9");
     EXPECT_FALSE(fs::exists(dataFile));
 
-    // Enter closes the keyboard and enters the name.
-    ASSERT_TRUE(PressKey(screen, keys, "Enter"));
+    // Enter closes the keyboard in the frame that sees it pressed (so it is
+    // never drawn lit) and enters the name.
+    const input::FloatRect* enter = keys.Rect("Enter");
+    ASSERT_TRUE(testsupport::PressAt(int((enter->x0 + enter->x1) / 2), int((enter->y0 + enter->y1) / 2)));
+    const bool closed = testsupport::WaitUntil([&] { return screen.Pixel(qx, qy, [](const uint8_t* p) {
+                                                   return !Near(p, kKeyColour, 6);
+                                               }); },
+                                               20s, 200ms);
+    testsupport::Release();
+    ASSERT_TRUE(closed) << "the keyboard stayed after Enter";
     ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::exists(dataFile); }, 20s)) << log();
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return screen.Pixel(qx, qy, [](const uint8_t* p) {
-                                                 return !Near(p, kKeyColour, 6);
-                                             }); },
-                                       20s, 200ms))
-        << "the keyboard stayed after Enter";
     size_t files = 0;
     for (const auto& e : fs::directory_iterator(f.storage)) files += e.is_regular_file();
     EXPECT_EQ(files, 1u) << "one session, named exactly";
 
     EXPECT_EQ(studio.Terminate(20s), 0) << log();
     EXPECT_NE(testfiles::ReadText((f.data / "settings.ini").string()).find("RecentSession=Pipe 9"), std::string::npos);
+    EXPECT_EQ(testfiles::ReadText((f.work / "settings.ini").string()), tablet);
 }
 
 }  // namespace
