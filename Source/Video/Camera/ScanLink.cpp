@@ -279,8 +279,22 @@ private:
         ScanLinkRx::Result result = rx_.Feed(incoming_, static_cast<size_t>(received), port_.state, port_.tx,
                                              scanLinkLock);
         if (result.frames > 0) idleUs_ = 0;
+        WarnRejectedFrames(result.rejected);
         std::lock_guard<std::mutex> lock(scanLinkLock);
         PublishScanLinkPort_locked(&port_);
+    }
+
+    // A noisy cable can corrupt many frames a second: they are counted and
+    // reported in one WARN line at most once a second.
+    void WarnRejectedFrames(int rejected) {
+        rejectedUnreported_ += rejected;
+        if (rejectedUnreported_ == 0) return;
+        const int64_t nowUs = MonotonicUs();
+        if (lastRejectWarnUs_ != 0 && nowUs - lastRejectWarnUs_ < kRejectWarnPeriodUs) return;
+        LOGF(LOG_WARN, LOG_SRC_CAMERA, "ScanlinkProc | %d corrupt frame(s) rejected, resynchronising",
+             rejectedUnreported_);
+        lastRejectWarnUs_ = nowUs;
+        rejectedUnreported_ = 0;
     }
 
     // Step 3 and 4.3: the queue is taken only with a socket open, so
@@ -308,6 +322,9 @@ private:
     uint8_t incoming_[kTransferBytes];
     int64_t previousUs_ = MonotonicUs();
     int64_t idleUs_ = 0;
+    static constexpr int64_t kRejectWarnPeriodUs = 1000000;
+    int64_t lastRejectWarnUs_ = 0;  // when the last corrupt-frame WARN line was written
+    int rejectedUnreported_ = 0;    // corrupt frames since that line
     int64_t positionCountdownUs_ = kPositionPeriodUs;
     int64_t refreshCountdownUs_ = kRefreshPeriodUs;
 };
