@@ -12,6 +12,7 @@ namespace input {
 
 inline constexpr int kContacts = 5;
 inline constexpr int kButtons = 5;  // left, right, middle, extra 1, extra 2
+inline constexpr int kKeys = 512;   // key codes (SDL scan codes) the UI follows
 
 // One finger or mouse button as the on-screen keyboard sees it.
 // pressed = down && !previous, released = !down && previous.
@@ -29,6 +30,7 @@ struct InputState {
     TouchContact contacts[kContacts];
     int contactOrder[kContacts] = {0, 0, 0, 0, 0};  // touch input k drives contacts[contactOrder[k]]
     int releaseState[kButtons] = {0, 0, 0, 0, 0};   // 0 idle, 1 pressed, 2 release waiting, 3 seen
+    uint8_t keyReleaseState[kKeys] = {};            // the same steps for keys (KeyEvent)
     int pointerPark = 0;                            // countdown set by a finger leaving the screen
     int systemMenuRequest = 0;                      // 0 none, 1 right down on the caption, 2 up again
     std::vector<IntRect> captionExclusions;         // title-bar buttons of the current frame

@@ -183,8 +183,8 @@ bool HandleEvent(AppState& app, const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            const int code = event.key.keysym.scancode;
-            if (code >= 0 && code < int(IM_ARRAYSIZE(io.KeysDown))) io.KeysDown[code] = event.type == SDL_KEYDOWN;
+            static_assert(IM_ARRAYSIZE(io.KeysDown) >= input::kKeys, "the UI's key flags hold every key code");
+            input::KeyEvent(app.input, io.KeysDown, event.key.keysym.scancode, event.type == SDL_KEYDOWN);
             break;
         }
         case SDL_TEXTINPUT: io.AddInputCharactersUTF8(event.text.text); break;
@@ -265,6 +265,7 @@ void UiPlatformNewFrame(AppState& app) {
     io.KeySuper = false;
 
     WithPointer([&](input::UiPointer& p) { input::ButtonReleaseStep(app.input, p); });
+    input::KeyReleaseStep(app.input, io.KeysDown);
 
     SDL_Window* window = static_cast<SDL_Window*>(app.window);
     if (io.WantSetMousePos && window != nullptr) SDL_WarpMouseInWindow(window, int(io.MousePos.x), int(io.MousePos.y));

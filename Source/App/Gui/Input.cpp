@@ -39,6 +39,35 @@ void ButtonReleaseStep(InputState& state, UiPointer& pointer) {
     }
 }
 
+void KeyEvent(InputState& state, bool* keysDown, int code, bool down) {
+    if (code < 0 || code >= kKeys) return;
+    uint8_t& step = state.keyReleaseState[code];
+    if (down) {
+        keysDown[code] = true;
+        step = 1;
+    } else if (step == 1) {
+        step = 2;  // pressed since the last frame: the release waits for one
+    } else {
+        keysDown[code] = false;
+        step = 0;
+    }
+}
+
+void KeyReleaseStep(InputState& state, bool* keysDown) {
+    for (int code = 0; code < kKeys; ++code) {
+        uint8_t& step = state.keyReleaseState[code];
+        switch (step) {
+            case 0: break;
+            case 2: step = 3; break;
+            case 3:
+                keysDown[code] = false;
+                step = 0;
+                break;
+            default: step = 0; break;
+        }
+    }
+}
+
 namespace {
 
 void ShiftOrderDown(InputState& state, int k) {

@@ -24,6 +24,14 @@ void PointerButton(InputState& state, UiPointer& pointer, int b, bool down);
 // Once per frame before the UI frame starts: ends deferred releases.
 void ButtonReleaseStep(InputState& state, UiPointer& pointer);
 
+// A key press or release into the UI's key flags (indexed by key code,
+// kKeys of them). A key pressed and released before the next frame stays
+// down for that whole frame, as a short click does: the UI keeps key state,
+// not key events, and xdotool or a fast typist sends both in one go.
+void KeyEvent(InputState& state, bool* keysDown, int code, bool down);
+// Once per frame before the UI frame starts: ends deferred key releases.
+void KeyReleaseStep(InputState& state, bool* keysDown);
+
 // Mouse paths (events synthesised from touch never get here).
 void MouseMove(InputState& state, UiPointer& pointer, float x, float y);
 void MouseButtonDown(InputState& state, UiPointer& pointer, int b, float x, float y);

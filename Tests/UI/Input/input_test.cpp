@@ -50,6 +50,41 @@ TEST(PointerButton, SequencesAsFramesSeeThem) {
     }
 }
 
+// The same sequences for a key: a press and release between two frames is
+// seen for one whole frame (xdotool's "key Return" sends both at once).
+TEST(KeyEvent, SequencesAsFramesSeeThem) {
+    const ButtonCase cases[] = {
+        {"tap between frames", "DUFFF", "100"},
+        {"held key", "DFUF", "10"},
+        {"held key, several frames", "DFFFUF", "1110"},
+        {"two taps between frames", "DUDUFF", "10"},
+        {"held only", "DFF", "11"},
+        {"release without press", "UF", "0"},
+        {"tap, frame, tap", "DUFDUFF", "110"},
+    };
+    const int code = 40;  // Return's scan code
+    for (const ButtonCase& c : cases) {
+        InputState state;
+        bool keys[kKeys] = {};
+        std::string seen;
+        for (const char* p = c.steps; *p; ++p) {
+            if (*p == 'D') KeyEvent(state, keys, code, true);
+            if (*p == 'U') KeyEvent(state, keys, code, false);
+            if (*p == 'F') {
+                KeyReleaseStep(state, keys);
+                seen += keys[code] ? '1' : '0';
+            }
+        }
+        EXPECT_EQ(seen, c.seen) << c.name;
+        for (int k = 0; k < kKeys; ++k) EXPECT_TRUE(k == code || !keys[k]) << c.name << ": key " << k;
+    }
+    InputState state;
+    bool keys[kKeys] = {};
+    KeyEvent(state, keys, -1, true);
+    KeyEvent(state, keys, kKeys, true);  // out of range: ignored, nothing written
+    for (bool k : keys) EXPECT_FALSE(k);
+}
+
 TEST(PointerButton, KeyboardFilter) {
     struct Case {
         const char* name;
