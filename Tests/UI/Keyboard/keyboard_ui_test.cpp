@@ -198,6 +198,22 @@ TEST(KeyboardUi, TabletModeNamesASessionWithOnlyTheOnScreenKeys) {
     testsupport::Release();
     ASSERT_TRUE(closed) << "the keyboard stayed after Enter";
     ASSERT_TRUE(testsupport::WaitUntil([&] { return fs::exists(dataFile); }, 20s)) << log();
+    // Opened again, the popup's field slides the keyboard up again; a press
+    // outside the keyboard and the field closes it and enters nothing.
+    ASSERT_TRUE(testsupport::Click(int(336 * s + left / 2), int(24 * s)));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return screen.Pixel(qx, qy, [](const uint8_t* p) {
+                                                 return Near(p, kKeyColour, 6);
+                                             }); },
+                                       20s, 200ms))
+        << "no keyboard the second time\n"
+        << log();
+    ASSERT_TRUE(PressKey(screen, keys, "x"));
+    ASSERT_TRUE(testsupport::Click(W - 200, int(200 * s)));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return screen.Pixel(qx, qy, [](const uint8_t* p) {
+                                                 return !Near(p, kKeyColour, 6);
+                                             }); },
+                                       20s, 200ms))
+        << "a press elsewhere left the keyboard open";
     size_t files = 0;
     for (const auto& e : fs::directory_iterator(f.storage)) files += e.is_regular_file();
     EXPECT_EQ(files, 1u) << "one session, named exactly";
