@@ -12,6 +12,7 @@
 #include "UI/DeleteFilesPopup.h"
 #include "UI/DeleteSessionPopup.h"
 #include "UI/FolderPicker.h"
+#include "UI/OnScreenKeyboard.h"
 #include "UI/Popup.h"
 #include "UI/SessionListMath.h"
 #include "UI/Widgets.h"
@@ -79,6 +80,7 @@ void SessionPopup::DrawAddRow(AppState& app, bool focus) {
                                           ImGuiInputTextFlags_AutoSelectAll | ImGuiInputTextFlags_EnterReturnsTrue |
                                               ImGuiInputTextFlags_CallbackCharFilter,
                                           SessionNameFilter);
+    AttachKeyboard(false);
     ImGui::SameLine();
     const bool pressed = ImGui::Button("Add", ImVec2(button, 0));
     if (entered || pressed) Add(app);

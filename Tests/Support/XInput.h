@@ -14,6 +14,20 @@ inline bool XDo(const std::string& arguments) {
 
 inline bool Click(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
 inline bool MoveTo(int x, int y) { return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
+// A press that stays down until Release: for controls that look at the
+// button frame by frame (the on-screen keyboard types only a press some
+// frame saw down, so a test waits for what the press shows before letting go).
+inline bool PressAt(int x, int y) {
+    return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
+}
+inline bool Release() { return XDo("mouseup 1"); }
+// Xvfb runs no window manager, so a full-screen request is not honoured by
+// anyone: this moves and sizes the window titled `title` over the whole
+// screen, as a window manager would. Waits for the window to exist.
+inline bool FitWindowToScreen(const std::string& title, int width, int height) {
+    return XDo("search --sync --limit 1 --name '" + title + "' windowmove %1 0 0 windowsize %1 " +
+               std::to_string(width) + " " + std::to_string(height));
+}
 // Wheel notches at the pointer: positive up (zoom in), negative down.
 inline bool Wheel(int notches) {
     const int button = notches > 0 ? 4 : 5;

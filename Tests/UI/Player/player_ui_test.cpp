@@ -346,6 +346,30 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
               fs::file_size(f.storage / longVideo) + fs::file_size(f.storage / shortVideo));
     EXPECT_NE(Slurp(f.data / "settings.ini").find("RecentExport=" + picked.string()), std::string::npos);
 
+    // Delete: the long recording is unticked, the short one stays ticked;
+    // "Delete##SelectedFiles" asks first ("Delete" left of "Cancel" in the
+    // 640 x 240 question), then only the ticked file goes.
+    // A centred popup (the copy's progress, the question) covers this point
+    // with the popup colour.
+    auto centredPopup = [&](const char* name, int dx = -300) {
+        const testsupport::Shot shot = testsupport::Screenshot(shots / name);
+        const uint8_t* p = shot.ok ? shot.At(kLeft + kWidth / 2 + int(dx * s), kTop + kHeight / 2 - int(20 * s)) : nullptr;
+        return p != nullptr && std::abs(p[0] - 64) < 8 && std::abs(p[1] - 66) < 8 && std::abs(p[2] - 66) < 8;
+    };
+    // The copy ends with the alert "Export successful" and its "Okay".
+    ASSERT_TRUE(Eventually([&] { return centredPopup("export-done.png", -100); }, 20s)) << "no export alert";
+    ASSERT_TRUE(Click(kLeft + kWidth / 2, kTop + kHeight / 2 + int(40 * s)));
+    ASSERT_TRUE(Eventually([&] { return !centredPopup("after-export.png", -100); }, 20s)) << "the alert stays";
+    ASSERT_TRUE(Click(tickX, rowY(0)));
+    ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + 2 * int(128 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));
+    ASSERT_TRUE(Eventually([&] { return centredPopup("question.png"); }, 20s)) << "no delete question";
+    ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "delete-files.png").ok; }, 10s));
+    const int questionDeleteX = kLeft + kWidth / 2 + int(120 * s), questionY = kTop + kHeight / 2 + int(88 * s);
+    ASSERT_TRUE(Click(questionDeleteX, questionY));
+    ASSERT_TRUE(Eventually([&] { return !fs::exists(f.storage / shortVideo); }, 30s)) << log();
+    EXPECT_TRUE(fs::exists(f.storage / longVideo));
+    EXPECT_TRUE(fs::exists(f.storage / still));
+
     EXPECT_EQ(studio.Terminate(20s), 0) << log();
 }
 
