@@ -34,8 +34,13 @@ inline bool Wheel(int notches) {
     const int count = notches > 0 ? notches : -notches;
     return XDo("click --repeat " + std::to_string(count) + " --delay 60 " + std::to_string(button));
 }
-// Types text into the focused window, one key every 40 ms.
-inline bool TypeText(const std::string& text) { return XDo("type --delay 40 '" + text + "'"); }
+// Types text into the focused window, one key every 40 ms. The text goes
+// through standard input, so one starting with '-' is not taken for an
+// option (no single quotes in `text`).
+inline bool TypeText(const std::string& text) {
+    const std::string command = "printf '%s' '" + text + "' | xdotool type --delay 40 --file - >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
 inline bool Key(const std::string& name) { return XDo("key " + name); }
 
 }  // namespace testsupport
