@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "App/KeyboardState.h"
+
 namespace input {
 
 inline constexpr int kContacts = 5;
@@ -24,11 +26,6 @@ struct IntRect {
     int left = 0, top = 0, right = 0, bottom = 0;  // inclusive bounds
 };
 
-struct FloatRect {
-    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool Contains(float x, float y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
-};
-
 struct InputState {
     TouchContact contacts[kContacts];
     int contactOrder[kContacts] = {0, 0, 0, 0, 0};  // touch input k drives contacts[contactOrder[k]]
@@ -38,10 +35,9 @@ struct InputState {
     int systemMenuRequest = 0;                      // 0 none, 1 right down on the caption, 2 up again
     std::vector<IntRect> captionExclusions;         // title-bar buttons of the current frame
 
-    // On-screen keyboard filter (the keyboard panel keeps these up to date).
-    bool keyboardOpen = false;
-    FloatRect keyboardRect;
-    FloatRect fieldRect;
+    // The on-screen keyboard: its open flag and rectangles drive the
+    // pointer filter; the keys read the contacts above.
+    KeyboardState keyboard;
 
     // SDL finger ids in the order of their touch inputs (input k = fingers[k]).
     int64_t fingers[kContacts] = {0, 0, 0, 0, 0};

@@ -10,6 +10,7 @@
 #include "App/AppState.h"
 #include "App/CameraBinding.h"
 #include "Base/Settings.h"
+#include "UI/OnScreenKeyboard.h"
 #include "UI/PanelValues.h"
 #include "Video/AV/CameraSlot.h"
 #include "Video/Camera/Catalogue.h"
@@ -101,8 +102,11 @@ void DrawAxisEditor(AppState& app) {
     ImGui::TextUnformatted("Axis Name:");
     ImGui::SameLine(column);
     ImGui::SetNextItemWidth(field);
-    if (ImGui::InputText("##InputAxisName", st.name, sizeof st.name,
-                         ImGuiInputTextFlags_EnterReturnsTrue | ImGuiInputTextFlags_CallbackCharFilter, NameFilter)) {
+    const bool nameEntered = ImGui::InputText("##InputAxisName", st.name, sizeof st.name,
+                                              ImGuiInputTextFlags_EnterReturnsTrue | ImGuiInputTextFlags_CallbackCharFilter,
+                                              NameFilter);
+    AttachKeyboard(false);
+    if (nameEntered) {
         CustomLabel(app.settings, axis) = st.name;
         SelectCustomLabel(app, axis);
     } else if (ImGui::IsItemEdited()) {
@@ -140,7 +144,9 @@ void DrawAxisEditor(AppState& app) {
     ImGui::SetNextItemWidth(field);
     const ImGuiInputTextFlags numberFlags = ImGuiInputTextFlags_EnterReturnsTrue | ImGuiInputTextFlags_AutoSelectAll |
                                             ImGuiInputTextFlags_CallbackCharFilter;
-    if (ImGui::InputText("##InputZero", st.position, sizeof st.position, numberFlags, NumberFilter)) {
+    const bool positionEntered = ImGui::InputText("##InputZero", st.position, sizeof st.position, numberFlags, NumberFilter);
+    AttachKeyboard(true);
+    if (positionEntered) {
         double v;
         if (ParseNumberInput(st.position, &v)) {
             SetAxisPosition(axis, v);
@@ -160,7 +166,9 @@ void DrawAxisEditor(AppState& app) {
     ImGui::TextUnformatted(label);
     ImGui::SameLine(column);
     ImGui::SetNextItemWidth(field);
-    if (ImGui::InputText("##InputEncoderCounts", st.counts, sizeof st.counts, numberFlags, NumberFilter)) {
+    const bool countsEntered = ImGui::InputText("##InputEncoderCounts", st.counts, sizeof st.counts, numberFlags, NumberFilter);
+    AttachKeyboard(true);
+    if (countsEntered) {
         double v;
         if (ParseNumberInput(st.counts, &v)) {
             SetItemScale(source, v);

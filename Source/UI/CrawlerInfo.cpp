@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,11 @@ void DrawCrawlerInfo(AppState& app) {
     const float s = app.UiScale;
     record.width = 760 * s;
     record.height = 0;
+    // Placed 180 s left of the crawler region's centre, below the title bar;
+    // that region ends 220 s from the window's right edge, so a popup this
+    // wide would hang out of the window (its "Close" out of reach): kept
+    // inside on the right, as the light view is.
+    record.x = std::max(0.0f, std::min(record.x, ImGui::GetIO().DisplaySize.x - record.width - 2 * s));
     if (!BeginPopupRecord(record, PopupKind::Modal, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize |
                                                         ImGuiWindowFlags_NoMove))
         return;

@@ -66,15 +66,21 @@ bool InsidePopup(ImGuiWindow* window) {
 }
 
 // A press outside the settings panel closes it, except while its Guides
-// page is shown or when the press landed in a popup.
-void SettingsPanelClosingRule(AppState& app) {
+// page is shown, when the press landed in a popup, or in the diagnostics
+// panel the System page opened beside it: closing would move that panel
+// under the pointer between the press and the release, and its buttons
+// ("Run Stress Test", "Clear") would never act while both are shown.
+void SettingsPanelClosingRule(AppState& app, const ViewRect& diagnostics) {
     ImGuiContext& g = *ImGui::GetCurrentContext();
     ImGuiWindow* panel = ImGui::GetCurrentWindow();
-    if (g_settingsPress.began && !InsidePopup(g.ActiveIdWindow) && app.settingsPage != 5) {
+    const ImVec2 at = g_settingsPress.position;
+    const bool inDiagnostics = diagnostics.w > 0 && at.x >= diagnostics.x && at.x < diagnostics.x + diagnostics.w &&
+                               at.y >= diagnostics.y && at.y < diagnostics.y + diagnostics.h;
+    if (g_settingsPress.began && !InsidePopup(g.ActiveIdWindow) && app.settingsPage != 5 && !inDiagnostics) {
         ImRect r = panel->InnerRect;
         r.ClipWith(panel->Rect());
         r.Expand(g.Style.TouchExtraPadding);
-        if (!r.Contains(g_settingsPress.position)) {
+        if (!r.Contains(at)) {
             app.PanelFlags &= ~PanelSettings;
             app.settingsPage = -1;
             UpdateSuspension(app);
@@ -131,7 +137,7 @@ void DrawDockedPanels(AppState& app, const DockedPlaces& places, ImVec4 barColou
         BeginPanel("SettingsPanel", ImVec2(r.x, r.y), ImVec2(r.w, r.h), ImGui::GetStyle().Colors[ImGuiCol_WindowBg],
                    kBarFlags);
         if (g_panels.settingsPanel) g_panels.settingsPanel(app);
-        SettingsPanelClosingRule(app);
+        SettingsPanelClosingRule(app, places.diagnostics);
         ImGui::End();
         NoteSettingsPress();
     } else {
@@ -351,7 +357,13 @@ void DrawMainWindow(AppState& app) {
 
     // 10-12: the body.
     BeginPanel("Player", ImVec2(0, T), ImVec2(R, B), ImVec4(0, 0, 0, 1), kBarFlags | ImGuiWindowFlags_NoBackground);
-    ImGui::GetWindowDrawList()->AddText(ImVec2(8 * s, T + 8 * s), IM_COL32(47, 47, 47, 255), AppVersionText().c_str());
+    // With the diagnostics and settings panels both shown the body has no
+    // width left; ImGui still gives the window its minimum size, so the text
+    // would show through over the diagnostics panel's first lines.
+    if (R >= 1) {
+        ImGui::GetWindowDrawList()->AddText(ImVec2(8 * s, T + 8 * s), IM_COL32(47, 47, 47, 255),
+                                            AppVersionText().c_str());
+    }
     if (app.PlayerMode) {
         PlayerModeBody(app, R, T, B);
     } else {

@@ -10,6 +10,7 @@
 #include "UI/LightView.h"
 #include "UI/MainWindow.h"
 #include "UI/MediaSelection.h"
+#include "UI/OnScreenKeyboard.h"
 #include "UI/SessionPopup.h"
 #include "UI/SettingsPanel.h"
 #include "UI/TitleBar.h"
@@ -18,8 +19,7 @@
 
 namespace ui {
 
-// One line per panel or popup. The place that is still empty (keyboard) is
-// listed in MainWindowPanels; the camera view layout popup, the export
+// One line per panel or popup. The camera view layout popup, the export
 // progress, the confirmation dialog and the alert popup are the main
 // window's own. The axis editor is drawn by the crawler info popup, on top
 // of it.
@@ -41,6 +41,7 @@ void RegisterPanels() {
     panels.mediaNavigation = ImageControls;
     panels.hasViewableMedia = HasViewableMedia;
     panels.sessionPopups = DrawSessionPopups;
+    panels.keyboard = DrawKeyboard;
 }
 
 }  // namespace ui

@@ -73,8 +73,10 @@ bool BeginPopupRecord(PopupRecord& record, PopupKind kind, ImGuiWindowFlags flag
         return false;
     }
     ImGui::SetNextWindowPos(ImVec2(record.x, record.y), ImGuiCond_Always, pivot);
-    if (record.width > 0 && record.height > 0) {
-        ImGui::SetNextWindowSize(ImVec2(record.width, record.height), ImGuiCond_Always);
+    // A width alone fixes the width and fits the height to the contents
+    // (ImGui fits an axis given as 0).
+    if (record.width > 0) {
+        ImGui::SetNextWindowSize(ImVec2(record.width, record.height > 0 ? record.height : 0.0f), ImGuiCond_Always);
     }
     bool open = false;
     if (kind == PopupKind::Modal) {

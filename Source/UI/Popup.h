@@ -22,7 +22,9 @@ enum PopupOpenState : int32_t {
 };
 
 struct PopupRecord {
-    float x = 0, y = 0, width = 0, height = 0;  // recomputed every frame by the popup's Draw
+    // Recomputed every frame by the popup's Draw; a width with height 0 fixes
+    // the width only (the height fits the contents).
+    float x = 0, y = 0, width = 0, height = 0;
     int32_t openState = PopupClosed;
     int32_t result = -1;  // -1 while no answer is given
     bool isOpen = false;  // the popup was drawn open this frame

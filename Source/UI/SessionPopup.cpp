@@ -12,6 +12,7 @@
 #include "UI/DeleteFilesPopup.h"
 #include "UI/DeleteSessionPopup.h"
 #include "UI/FolderPicker.h"
+#include "UI/OnScreenKeyboard.h"
 #include "UI/Popup.h"
 #include "UI/SessionListMath.h"
 #include "UI/Widgets.h"
@@ -79,6 +80,7 @@ void SessionPopup::DrawAddRow(AppState& app, bool focus) {
                                           ImGuiInputTextFlags_AutoSelectAll | ImGuiInputTextFlags_EnterReturnsTrue |
                                               ImGuiInputTextFlags_CallbackCharFilter,
                                           SessionNameFilter);
+    AttachKeyboard(false);
     ImGui::SameLine();
     const bool pressed = ImGui::Button("Add", ImVec2(button, 0));
     if (entered || pressed) Add(app);
@@ -89,7 +91,14 @@ void SessionPopup::DrawSessionList(AppState& app, float rows) {
     SessionStore& store = Sessions();
     ImGui::TextUnformatted("Sessions");
     const float rowHeight = 40 * s;
+    // The list is rows x 40 high plus 16: rows stand edge to edge inside an
+    // 8-pixel padding, so as many rows as the height was made for are shown
+    // whole and no scroll bar appears while they all fit.
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(ImGui::GetStyle().WindowPadding.x, 8 * s));
     ImGui::BeginChild("RecentWindow", ImVec2(500 * s - 48 * s, rows * rowHeight + 16 * s), true);
+    ImGui::PopStyleVar();
+    ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(ImGui::GetStyle().ItemSpacing.x, 0));
+    ImGui::PushStyleVar(ImGuiStyleVar_SelectableTextAlign, ImVec2(0.0f, 0.5f));  // names centred in their rows
     DragScroll();
     const int count = int(store.sessions.size());
     if (highlighted_ >= count) highlighted_ = count - 1;
@@ -124,6 +133,7 @@ void SessionPopup::DrawSessionList(AppState& app, float rows) {
         }
         ImGui::PopID();
     }
+    ImGui::PopStyleVar(2);
     ImGui::EndChild();
     if (resume >= 0) {
         store.currentIndex = resume;

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include "Platform/GraphicsGL/BuiltInImages.h"
+#include "UI/OnScreenKeyboard.h"
 #include "UI/PanelValues.h"
 #include "UI/Widgets.h"
 
@@ -97,6 +98,7 @@ bool RowTextInput(const char* label, char* buffer, size_t size, InputChars chars
         id, buffer, size,
         ImGuiInputTextFlags_EnterReturnsTrue | ImGuiInputTextFlags_AutoSelectAll | ImGuiInputTextFlags_CallbackCharFilter,
         chars == InputChars::Name ? FilterName : FilterNumber);
+    AttachKeyboard(chars == InputChars::Number);
     if (editing) *editing = ImGui::IsItemActive();
     EndRow();
     return enter;

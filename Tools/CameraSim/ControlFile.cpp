@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "Base/Thread.h"
 #include "CameraSim/Unit.h"
@@ -16,6 +17,12 @@ namespace camsim {
 namespace {
 
 constexpr int kPollMs = 100;
+
+// The injected part of a control file, collected before it is applied.
+struct InjectedState {
+    std::vector<Options::ForcedValue> forced;
+    Unit::StillMode stills = Unit::StillMode::Whole;
+};
 
 bool ReadInt(std::istringstream& in, long long lo, long long hi, long long* out) {
     std::string word;
@@ -28,9 +35,9 @@ bool ReadInt(std::istringstream& in, long long lo, long long hi, long long* out)
     return true;
 }
 
-}  // namespace
-
-bool ApplyControlLine(Unit& unit, const std::string& line, std::string* error) {
+// Applies one line. With `pending`, forced values and the still mode are
+// collected there (applied together afterwards) instead of on the unit.
+bool ApplyLine(Unit& unit, const std::string& line, std::string* error, InjectedState* pending) {
     std::istringstream in(line);
     std::string command;
     if (!(in >> command) || command[0] == '#') return true;
@@ -46,7 +53,9 @@ bool ApplyControlLine(Unit& unit, const std::string& line, std::string* error) {
             return false;
         }
         const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(value));
-        if (command == "force")
+        if (command == "force" && pending != nullptr)
+            pending->forced.push_back({static_cast<int>(group), static_cast<int>(index), v});
+        else if (command == "force")
             unit.Force(static_cast<int>(group), static_cast<int>(index), v);
         else
             unit.SetParamValue(static_cast<int>(group), static_cast<int>(index), v);
@@ -66,23 +75,38 @@ bool ApplyControlLine(Unit& unit, const std::string& line, std::string* error) {
     if (command == "still") {
         std::string mode;
         in >> mode;
-        if (mode == "whole") unit.SetStills(Unit::StillMode::Whole);
-        else if (mode == "partial") unit.SetStills(Unit::StillMode::Partial);
-        else if (mode == "fail") unit.SetStills(Unit::StillMode::Fail);
+        Unit::StillMode stills;
+        if (mode == "whole") stills = Unit::StillMode::Whole;
+        else if (mode == "partial") stills = Unit::StillMode::Partial;
+        else if (mode == "fail") stills = Unit::StillMode::Fail;
         else {
             *error = "still takes whole, partial or fail";
             return false;
         }
+        if (pending != nullptr)
+            pending->stills = stills;
+        else
+            unit.SetStills(stills);
         return true;
     }
     *error = "unknown command '" + command + "'";
     return false;
 }
 
+}  // namespace
+
+bool ApplyControlLine(Unit& unit, const std::string& line, std::string* error) {
+    return ApplyLine(unit, line, error, nullptr);
+}
+
 int ApplyControlText(Unit& unit, const std::string& text) {
-    unit.ReleaseAllForced();
-    for (const Options::ForcedValue& f : unit.Opts().forced) unit.Force(f.group, f.index, f.value);
-    unit.SetStills(unit.Opts().partialStill ? Unit::StillMode::Partial : Unit::StillMode::Whole);
+    // The new injected state is collected first and replaces the old one in
+    // one step: the capture and service threads never meet a half-applied
+    // file (forces released but the still mode not yet reset, or the new
+    // forces in place and the new still mode not yet).
+    InjectedState next;
+    next.forced = unit.Opts().forced;
+    next.stills = unit.Opts().partialStill ? Unit::StillMode::Partial : Unit::StillMode::Whole;
     std::istringstream in(text);
     std::string line;
     int number = 0, bad = 0;
@@ -90,11 +114,12 @@ int ApplyControlText(Unit& unit, const std::string& text) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string error;
-        if (!ApplyControlLine(unit, line, &error)) {
+        if (!ApplyLine(unit, line, &error, &next)) {
             unit.Print("control file line %d: %s", number, error.c_str());
             ++bad;
         }
     }
+    unit.ReplaceInjected(next.forced, next.stills);
     return bad;
 }
 

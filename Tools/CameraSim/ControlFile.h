@@ -11,7 +11,9 @@
 //   message G I T   stores text T as message I of group G
 //   still whole|partial|fail
 // Empty lines and lines starting with '#' are skipped; a bad line is
-// reported on the console with its number and changes nothing.
+// reported on the console with its number and changes nothing. The forced
+// values and the still mode of a file take effect together, once the whole
+// file is read (Unit::ReplaceInjected).
 //
 // Threads: one named watcher thread per unit; it only calls Unit's locked
 // setters.

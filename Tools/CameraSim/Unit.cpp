@@ -113,6 +113,19 @@ void Unit::ReleaseAllForced() {
     ++generation_;
 }
 
+void Unit::ReplaceInjected(const std::vector<Options::ForcedValue>& forced, StillMode stills) {
+    std::lock_guard<std::mutex> lock(tableLock_);
+    for (auto& f : forced_) f = {false, 0};
+    for (const Options::ForcedValue& f : forced) {
+        if (f.group < 0 || f.group > 1 || f.index < 0 || f.index > 255) continue;
+        forced_[static_cast<size_t>(f.group * 256 + f.index)] = {true, f.value};
+    }
+    // Stored while the lock is held: whoever takes tableLock_ after this
+    // (and reads the new forced values) also reads this mode.
+    stillMode_ = stills;
+    ++generation_;
+}
+
 int32_t Unit::ReportedValue(int group, int index) const {
     int32_t value = 0;
     if (ForcedValue(group, index, &value)) return value;

@@ -123,6 +123,12 @@ public:
     StillMode Stills() const { return stillMode_.load(); }
     void SetStills(StillMode mode) { stillMode_ = mode; }
 
+    // Releases every forced value, then forces `forced` and sets the still
+    // mode, all under tableLock_: a thread that sees any of the new values
+    // (ReportedValue, the service's replies) sees the whole new state, never
+    // the released table of the moment between (a control file reload).
+    void ReplaceInjected(const std::vector<Options::ForcedValue>& forced, StillMode stills);
+
     // Firmware version reported on port 8006 and as parameter 0 of group 0.
     uint32_t ServiceVersion() const;
     void SetServiceVersion(uint32_t version);

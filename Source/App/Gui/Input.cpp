@@ -11,10 +11,11 @@ bool UiPointer::AnyDown() const {
 
 void PointerButton(InputState& state, UiPointer& pointer, int b, bool down) {
     if (b < 0 || b >= kButtons) return;
-    const bool inKeyboard = state.keyboardRect.Contains(pointer.x, pointer.y);
-    const bool inField = state.fieldRect.Contains(pointer.x, pointer.y);
-    if (state.keyboardOpen && inKeyboard && !inField) return;  // the keyboard takes it through the contacts
-    if (state.keyboardOpen && !inKeyboard && !inField) state.keyboardOpen = !down;
+    KeyboardState& keyboard = state.keyboard;
+    const bool inKeyboard = keyboard.keyboardRect.Contains(pointer.x, pointer.y);
+    const bool inField = keyboard.fieldRect.Contains(pointer.x, pointer.y);
+    if (keyboard.open && inKeyboard && !inField) return;  // the keyboard takes it through the contacts
+    if (keyboard.open && !inKeyboard && !inField) keyboard.open = !down;
     if (down) {
         pointer.down[b] = true;
         state.releaseState[b] = 1;
@@ -90,6 +91,23 @@ void ContactUp(InputState& state, int k, float x, float y) {
     if (k < kContacts - 1) ShiftOrderDown(state, k);
 }
 
+// The contact record for a new touch input k: record k unless a finger
+// still down drives it (an earlier finger left and the later ones moved
+// down one input), then the lowest record no live finger uses, so a new
+// finger never takes over the record of a finger that holds a key.
+int FreeContactFor(const InputState& state, int k) {
+    bool used[kContacts] = {false, false, false, false, false};
+    for (int i = 0; i < k; ++i) {
+        const int c = state.contactOrder[i];
+        if (c >= 0 && c < kContacts) used[c] = true;
+    }
+    if (!used[k]) return k;
+    for (int c = 0; c < kContacts; ++c) {
+        if (!used[c]) return c;
+    }
+    return k;
+}
+
 int FingerIndex(const InputState& state, int64_t fingerId) {
     for (int k = 0; k < state.fingerCount; ++k) {
         if (state.fingers[k] == fingerId) return k;
@@ -127,8 +145,8 @@ bool TouchDown(InputState& state, UiPointer& pointer, int64_t fingerId, float x,
     if (FingerIndex(state, fingerId) >= 0 || state.fingerCount >= kContacts) return false;
     const int k = state.fingerCount++;
     state.fingers[k] = fingerId;
-    state.contactOrder[k] = k;
-    ContactDown(state, k, x, y);
+    state.contactOrder[k] = FreeContactFor(state, k);
+    ContactDown(state, state.contactOrder[k], x, y);
     if (k == 0) {
         pointer.x = x;
         pointer.y = y;

@@ -56,12 +56,15 @@ struct StreamRecorder {
     int64_t fileBytes = 0;    // bytes handed to the file so far
 };
 
-// The longest a Matroska cluster is kept open by the muxer.
-constexpr int64_t kClusterLimit_ms = 500;
+// The longest a Matroska cluster is kept open by the muxer. A quarter of a
+// second leaves room under the one-second limit for a video thread that runs
+// behind the socket on a busy machine; four clusters a second cost a few
+// dozen bytes and four small writes each second.
+constexpr int64_t kClusterLimit_ms = 250;
 
 // A cluster that stays open longer than this is closed and flushed by hand
 // (a stream with so few pictures that the next one comes too late to close it).
-constexpr int64_t kFlushPeriod_ns = 900000000;
+constexpr int64_t kFlushPeriod_ns = 500000000;
 
 class Stream {
 public:

@@ -100,9 +100,9 @@ TEST(PointerButton, KeyboardFilter) {
     };
     for (const Case& c : cases) {
         InputState state;
-        state.keyboardOpen = true;
-        state.keyboardRect = FloatRect{0, 400, 300, 600};
-        state.fieldRect = FloatRect{0, 0, 300, 100};
+        state.keyboard.open = true;
+        state.keyboard.keyboardRect = FloatRect{0, 400, 300, 600};
+        state.keyboard.fieldRect = FloatRect{0, 0, 300, 100};
         UiPointer pointer;
         pointer.x = c.x;
         pointer.y = c.y;
@@ -111,7 +111,7 @@ TEST(PointerButton, KeyboardFilter) {
         ButtonReleaseStep(state, pointer);
         const bool reached = c.down ? pointer.down[0] : !pointer.down[0];
         EXPECT_EQ(reached, c.reachesUi) << c.name;
-        EXPECT_EQ(state.keyboardOpen, c.keyboardOpenAfter) << c.name;
+        EXPECT_EQ(state.keyboard.open, c.keyboardOpenAfter) << c.name;
     }
 }
 
@@ -171,6 +171,24 @@ TEST(Touch, LaterContactsMoveDownWhenOneEnds) {
     TouchLatch(state);
     EXPECT_TRUE(state.contacts[2].previous);
     EXPECT_FALSE(state.contacts[1].previous);
+}
+
+TEST(Touch, ANewFingerNeverTakesTheRecordOfAFingerStillDown) {
+    InputState state;
+    UiPointer pointer;
+    TouchDown(state, pointer, 1, 0, 0);   // input 0, contact 0
+    TouchDown(state, pointer, 2, 10, 0);  // input 1, contact 1 (holds a key, say)
+    TouchUp(state, pointer, 1, 0, 0);     // finger 2 becomes input 0, still contact 1
+    ASSERT_TRUE(TouchDown(state, pointer, 3, 50, 60));  // input 1 again
+    EXPECT_TRUE(state.contacts[1].down);
+    EXPECT_FLOAT_EQ(state.contacts[1].x, 10) << "finger 2's record is untouched";
+    EXPECT_TRUE(state.contacts[0].down);
+    EXPECT_FLOAT_EQ(state.contacts[0].x, 50) << "finger 3 took the free record";
+    ASSERT_TRUE(TouchMove(state, pointer, 3, 55, 60));
+    EXPECT_FLOAT_EQ(state.contacts[0].x, 55);
+    ASSERT_TRUE(TouchUp(state, pointer, 3, 55, 60));
+    EXPECT_FALSE(state.contacts[0].down);
+    EXPECT_TRUE(state.contacts[1].down);
 }
 
 TEST(Mouse, ButtonsDriveTheirOwnContacts) {

@@ -28,6 +28,7 @@
 #include "Session/SessionFile.h"
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
+#include "Support/MainWindowGeometry.h"
 #include "Support/Screenshot.h"
 #include "Support/StudioLog.h"
 #include "Support/Wait.h"
@@ -79,29 +80,7 @@ double ColourShare(const Shot& s, int x0, int y0, int x1, int y1) {
     return n ? double(coloured) / n : 0;
 }
 
-// Where things are on screen, for a window at (x0, y0) of w x h at scale s.
-struct Geometry {
-    int x0 = 0, y0 = 0, w = 0, h = 0;
-    float s = 1;
-    int T() const { return int(48 * s); }
-    int barTop() const { return y0 + h - int(88 * s); }
-    int barMiddle() const { return barTop() + int(88 * s) / 2; }
-    int d() const { return int(16 * s) + int(64 * s); }
-    // The layout toggle and the five buttons of the popup above it.
-    int layoutToggleX() const { return x0 + w - 3 * d() + int(32 * s); }
-    int layoutButtonX(int i) const {
-        const int right = x0 + w - 3 * d() + int(64 * s);
-        const int width = int(2 * 10 * s + 5 * 80 * s + 4 * 10 * s);
-        return right - width + int(10 * s) + i * int(90 * s) + int(40 * s);
-    }
-    int layoutButtonY() const { return barTop() - int(52 * s); }
-    int recordX() const { return x0 + 24 + int(48 * s); }
-    int closeX() const { return x0 + w - int(40 * s) + int(16 * s); }
-    int titleY() const { return y0 + T() / 2; }
-    // The confirmation dialog's buttons (right to left), its bottom row.
-    int dialogY() const { return y0 + h / 2 + int(88 * s); }
-    int dialogX(int fromCentre) const { return x0 + w / 2 + int(float(fromCentre) * s); }
-};
+using Geometry = testsupport::MainWindowGeometry;
 // Button centres in the dialog, from its centre at s = 1: "Cancel" rightmost.
 constexpr int kCancel = 246, kSaveAndClose = 54, kAddView = 86, kSwitchAfterAddView = -128, kSwitchAlone = 47;
 
@@ -431,7 +410,7 @@ TEST_F(MainWindowTest, SettingsPanelPlaceAndSystemMenuUiScale) {
         return shot.ok && Near(shot.At(g.x0 + g.w - 290, g.y0 + 300), 54, 56, 61, 6) &&
                Near(shot.At(g.x0 + g.w - 570, g.y0 + 300), 54, 56, 61, 6);
     };
-    Click(g.x0 + g.w - g.d() + 32, g.barMiddle());
+    Click(g.settingsToggleX(), g.barMiddle());
     ASSERT_TRUE(WaitUntil(panelShown, 20s, 300ms)) << Log();
     Shoot("settings-panel-place.png");
     Click(g.x0 + 300, g.y0 + 300);

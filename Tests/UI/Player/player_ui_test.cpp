@@ -15,6 +15,8 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Session/MediaName.h"
 #include "Session/SessionFile.h"
@@ -344,6 +346,30 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
               fs::file_size(f.storage / longVideo) + fs::file_size(f.storage / shortVideo));
     EXPECT_NE(Slurp(f.data / "settings.ini").find("RecentExport=" + picked.string()), std::string::npos);
 
+    // Delete: the long recording is unticked, the short one stays ticked;
+    // "Delete##SelectedFiles" asks first ("Delete" left of "Cancel" in the
+    // 640 x 240 question), then only the ticked file goes.
+    // A centred popup (the copy's progress, the question) covers this point
+    // with the popup colour.
+    auto centredPopup = [&](const char* name, int dx = -300) {
+        const testsupport::Shot shot = testsupport::Screenshot(shots / name);
+        const uint8_t* p = shot.ok ? shot.At(kLeft + kWidth / 2 + int(dx * s), kTop + kHeight / 2 - int(20 * s)) : nullptr;
+        return p != nullptr && std::abs(p[0] - 64) < 8 && std::abs(p[1] - 66) < 8 && std::abs(p[2] - 66) < 8;
+    };
+    // The copy ends with the alert "Export successful" and its "Okay".
+    ASSERT_TRUE(Eventually([&] { return centredPopup("export-done.png", -100); }, 20s)) << "no export alert";
+    ASSERT_TRUE(Click(kLeft + kWidth / 2, kTop + kHeight / 2 + int(40 * s)));
+    ASSERT_TRUE(Eventually([&] { return !centredPopup("after-export.png", -100); }, 20s)) << "the alert stays";
+    ASSERT_TRUE(Click(tickX, rowY(0)));
+    ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + 2 * int(128 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));
+    ASSERT_TRUE(Eventually([&] { return centredPopup("question.png"); }, 20s)) << "no delete question";
+    ASSERT_TRUE(Eventually([&] { return testsupport::Screenshot(shots / "delete-files.png").ok; }, 10s));
+    const int questionDeleteX = kLeft + kWidth / 2 + int(120 * s), questionY = kTop + kHeight / 2 + int(88 * s);
+    ASSERT_TRUE(Click(questionDeleteX, questionY));
+    ASSERT_TRUE(Eventually([&] { return !fs::exists(f.storage / shortVideo); }, 30s)) << log();
+    EXPECT_TRUE(fs::exists(f.storage / longVideo));
+    EXPECT_TRUE(fs::exists(f.storage / still));
+
     EXPECT_EQ(studio.Terminate(20s), 0) << log();
 }
 
@@ -416,6 +442,107 @@ TEST(SessionPopupUi, RecordWithoutASessionAsksForOneAndThenRecordsIntoIt) {
     EXPECT_EQ(studio.Terminate(20s), 0) << log();
     EXPECT_NE(Slurp(f.data / "settings.ini").find("RecentSession=Pipe 9"), std::string::npos);
     sim.Terminate(10s);
+}
+
+// Sessions kept in the storage folder are resumed and deleted from the
+// session popup that the title bar's session button opens.
+TEST(SessionPopupUi, ResumeOneSessionAndDeleteAnother) {
+    if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run under Xvfb)";
+    Folders f;
+    const fs::path shots = fs::path(kBuild) / "screenshots";
+    fs::create_directories(shots);
+    std::vector<fs::path> filesA, filesB;
+    for (const char* session : {"Job A", "Job B"}) {
+        ASSERT_TRUE(SaveSessionData(Path(f.storage.string()), session, SessionData{}));
+        std::vector<fs::path>& files = std::string(session) == "Job A" ? filesA : filesB;
+        for (int k = 0; k < 2; ++k) {
+            files.push_back(f.storage / Name(session, MediaType::Image, 100 + 10 * k, k));
+            ASSERT_TRUE(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240 -frames:v 1 '" +
+                              files.back().string() + "'"));
+        }
+        files.push_back(f.storage / SessionDataFileName(session));
+    }
+    f.WriteSettings("RecentSession=Job A\n");
+    // No camera: the title bar still has its session button.
+    testsupport::ChildProcess studio({kBuild + "/orvex-studio"},
+                                     {"XDG_DATA_HOME=" + (f.root / "data").string(), "LIBGL_ALWAYS_SOFTWARE=1",
+                                      "ORVEX_CAMERA_STEM=orvexsessions43", "PATH="},
+                                     f.root / "studio.log");
+    ASSERT_TRUE(studio.Started());
+    auto log = [&] { return Slurp(f.root / "studio.log"); };
+    const float s = WaitForScale(log);
+    ASSERT_FLOAT_EQ(s, 1.0f) << "the positions below are for scale 1";
+    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
+
+    // The session button is centred in the left half of the title bar (no
+    // banner at this width); the popup hangs below the bar from the window's
+    // left edge: 500 wide, its list of 40-pixel rows in session-array order
+    // (the folder's order), the lit row carrying "Resume" and "Delete" (100
+    // wide, 8 apart) at its right end.
+    const int titleY = kTop + 24, popupX = kLeft, popupY = kTop + 48;
+    const int rowX = popupX + 150;
+    auto rowY = [&](int i) { return popupY + 186 + 40 * i; };
+    const int deleteX = popupX + 452 - 50, resumeX = popupX + 452 - 100 - 8 - 50;
+    testsupport::Shot shown;
+    auto popupShown = [&](const char* name) {
+        shown = testsupport::Screenshot(shots / name);
+        const uint8_t* p = shown.ok ? shown.At(popupX + 480, popupY + 300) : nullptr;
+        return p != nullptr && std::abs(p[0] - 64) < 8 && std::abs(p[1] - 66) < 8 && std::abs(p[2] - 66) < 8;
+    };
+    auto openPopup = [&](const char* shot) {
+        ASSERT_TRUE(Click(kLeft + 245, titleY));
+        ASSERT_TRUE(Eventually([&] { return popupShown(shot); }, 20s)) << "the session popup did not open";
+    };
+    // The lit row (the current session when the popup opens) is drawn brighter.
+    auto litRow = [&] {
+        for (int i = 0; i < 2; ++i) {
+            const uint8_t* p = shown.At(rowX + 100, rowY(i));
+            if (p[0] + p[1] + p[2] > 200) return i;  // (82, 89, 102) against (38, 41, 41)
+        }
+        return -1;
+    };
+    ASSERT_NO_FATAL_FAILURE(openPopup("session-list.png"));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(popupShown("session-list.png"));
+    const int rowA = litRow();  // Job A is current
+    ASSERT_GE(rowA, 0) << "no lit row";
+    const int rowB = 1 - rowA;
+    ASSERT_TRUE(Click(rowX, rowY(rowB)));
+    std::this_thread::sleep_for(500ms);  // the lit row grows its buttons in the next frame
+    ASSERT_TRUE(Click(resumeX, rowY(rowB)));
+    ASSERT_TRUE(Eventually([&] { return !popupShown("popup-gone.png"); }, 20s)) << "Resume did not close the popup";
+    // Job B is current now; Job A is deleted with its files after the question.
+    ASSERT_NO_FATAL_FAILURE(openPopup("session-list-b.png"));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(popupShown("session-list-b.png"));
+    EXPECT_EQ(litRow(), rowB) << "Job B was not resumed";
+    ASSERT_TRUE(Click(rowX, rowY(rowA)));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(Click(deleteX, rowY(rowA)));
+    // The question: 640 wide, centred, two summary lines ("- 2 Images",
+    // "- 1 Data file"), so its "Delete" stands 102 below the middle, 114 right of it.
+    const int questionDeleteX = kLeft + kWidth / 2 + 114, questionDeleteY = kTop + kHeight / 2 + 102;
+    ASSERT_TRUE(Eventually(
+        [&] {
+            const testsupport::Shot shot = testsupport::Screenshot(shots / "delete-session.png");
+            const uint8_t* p = shot.ok ? shot.At(questionDeleteX, questionDeleteY) : nullptr;
+            return p != nullptr && p[0] > 150 && p[1] < 60 && p[2] < 60;  // the red button
+        },
+        20s))
+        << "no delete question";
+    ASSERT_TRUE(Click(questionDeleteX, questionDeleteY));
+    ASSERT_TRUE(Eventually(
+        [&] {
+            for (const fs::path& p : filesA)
+                if (fs::exists(p)) return false;
+            return true;
+        },
+        30s))
+        << log();
+    for (const fs::path& p : filesB) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_EQ(studio.Terminate(20s), 0) << log();
+    EXPECT_NE(Slurp(f.data / "settings.ini").find("RecentSession=Job B"), std::string::npos)
+        << Slurp(f.data / "settings.ini");
 }
 
 }  // namespace
