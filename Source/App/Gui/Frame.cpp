@@ -113,7 +113,7 @@ void UpdatePlayerPicture(AppState& app) {
 
 void RenderFrame(AppState& app) {
     if (app.windowMinimized) return;
-    ImGui_ImplOpenGL3_NewFrame();  // makes the renderer's device objects when missing
+    ImGui_ImplOpenGL3_NewFrame();  // makes the renderer's device objects on the first frame
     UiPlatformNewFrame(app);
     ImGui::NewFrame();
     if (!ui::DrawSplash()) ui::DrawMainWindow(app);
@@ -123,12 +123,20 @@ void RenderFrame(AppState& app) {
 // ---- end-of-frame steps ------------------------------------------------------------
 
 void RebuildForScale(AppState& app) {
+    // Only the font texture depends on the scale. The renderer's shader and
+    // buffers are kept: its DestroyDeviceObjects forgets the buffers but not
+    // their remembered sizes, so the remade buffers would never get storage
+    // again and every later UI draw would upload nothing (only the video
+    // callbacks would still draw).
+    const bool fontTextureMade = ImGui::GetIO().Fonts->TexID != nullptr;
     ui::BuildStyleAndFonts(app.UiScale);
-    ImGui_ImplOpenGL3_DestroyDeviceObjects();  // the next frame remakes them with the new atlas
-    if (app.gc != nullptr) {
-        std::lock_guard<std::mutex> guard(app.deviceLock);
-        GL::LoadBuiltInImages(app.gc, app.UiScale);
+    if (app.gc == nullptr) return;
+    std::lock_guard<std::mutex> guard(app.deviceLock);
+    if (fontTextureMade) {  // else the first frame's NewFrame makes it from the new atlas
+        ImGui_ImplOpenGL3_DestroyFontsTexture();
+        ImGui_ImplOpenGL3_CreateFontsTexture();
     }
+    GL::LoadBuiltInImages(app.gc, app.UiScale);
 }
 
 namespace {
