@@ -9,6 +9,7 @@
 
 #include "Base/Alerts.h"
 #include "App/Gui/EventHandler.h"
+#include "App/Gui/Input.h"
 #include "App/AppState.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"
 #include "UI/AlertPopup.h"
@@ -180,6 +181,10 @@ TEST_F(UiFrames, EventsFeedTheUiAndTouchSynthesisedMouseIsIgnored) {
     EXPECT_TRUE(io.KeysDown[SDL_SCANCODE_A]);
     key.type = SDL_KEYUP;
     gui::HandleEvent(app_, key);
+    EXPECT_TRUE(io.KeysDown[SDL_SCANCODE_A]) << "released only after a frame saw the press";
+    input::KeyReleaseStep(app_.input, io.KeysDown);  // the frame that sees it
+    EXPECT_TRUE(io.KeysDown[SDL_SCANCODE_A]);
+    input::KeyReleaseStep(app_.input, io.KeysDown);  // the next one
     EXPECT_FALSE(io.KeysDown[SDL_SCANCODE_A]);
 
     SDL_Event wheel{};
