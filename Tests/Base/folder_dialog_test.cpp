@@ -117,7 +117,9 @@ TEST(FolderDialog, TheUiThreadNeverWaitsForTheChooser) {
     TempFolder temp;
     const std::string pidFile = temp.File("pid");
     WriteScript(temp.File("zenity"), "echo $$ > '" + pidFile + ".part' && mv '" + pidFile + ".part' '" + pidFile +
-                                         "'\nexec sleep 30");
+                                         "'\n"
+                                         // A chooser nobody answers: it ends only when the job stops it.
+                                         "exec tail -f /dev/null");
     auto job = std::make_unique<FolderDialogJob>();
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(job->Start({temp.File("zenity")}));

@@ -421,10 +421,13 @@ TEST_F(InstallTest, SuspendWhileRecordingClosesTheFilesBeforeTheSleep) {
     EXPECT_LT(events.find("release sleep:idle block ORVEX Studio"), events.find("sleep (delay released)"))
         << events;
     EXPECT_NE(StudioLog().find("EmergencyStop | low power shutdown"), std::string::npos) << StudioLog();
+    // Each file is finished (its trailer written) before the sleep; what is
+    // measured now must not grow while the checks below read the files.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return testfiles::CountOf(StudioLog(), "Stream::StopRecording | ") >= int(videos().size()); }, 20s))
+        << StudioLog();
     std::vector<uintmax_t> sizes;
     for (const fs::path& v : videos()) sizes.push_back(fs::file_size(v));
-    std::this_thread::sleep_for(2s);  // what would still be written if recording went on
-    for (size_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(fs::file_size(videos()[i]), sizes[i]) << videos()[i];
     for (const fs::path& v : videos()) {
         std::string probe;
         ASSERT_EQ(RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
@@ -437,6 +440,7 @@ TEST_F(InstallTest, SuspendWhileRecordingClosesTheFilesBeforeTheSleep) {
         // Readable to the end with video in it; how much depends on the load.
         EXPECT_GT(std::atoi(probe.c_str() + 5), 0) << probe;
     }
+    for (size_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(fs::file_size(videos()[i]), sizes[i]) << videos()[i];
     // Awake again: the delay lock is back for the next sleep.
     EXPECT_TRUE(logind.WaitForEvent("inhibit sleep delay ORVEX Studio", 20s, 2)) << logind.Events();
     EndStudio();

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "Support/Wait.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -62,11 +64,7 @@ public:
     // be started), or -1 when it did not end within the limit.
     int Wait(std::chrono::milliseconds limit) {
         if (pid_ <= 0) return -1;
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (Running()) {
-            if (std::chrono::steady_clock::now() >= end) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        if (!WaitUntil([this] { return !Running(); }, limit, std::chrono::milliseconds(10))) return -1;
         return exitCode_;
     }
     // SIGTERM, then Wait.
