@@ -13,4 +13,11 @@ namespace testsupport {
 // files waits for this to reach 2 before it presses Record.
 inline int StreamsOpened(const std::string& log) { return testfiles::CountOf(log, "ProcessStream | streaming from "); }
 
+// The UI scale the Studio logs at start ("UI scale 1.0000 (...)"); 0 until
+// the line is there.
+inline float UiScaleIn(const std::string& log) {
+    const size_t at = log.find("UI scale ");
+    return at == std::string::npos ? 0.0f : std::stof(log.substr(at + 9));
+}
+
 }  // namespace testsupport

@@ -19,6 +19,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 #include "Support/XInput.h"
 #include "UI/KeyboardMath.h"
@@ -131,15 +132,7 @@ TEST(KeyboardUi, TabletModeNamesASessionWithOnlyTheOnScreenKeys) {
     ASSERT_TRUE(studio.Started());
     auto log = [&] { return testfiles::ReadText((f.root / "studio.log").string()); };
     float s = 0;
-    ASSERT_TRUE(testsupport::WaitUntil(
-        [&] {
-            const std::string text = log();
-            const size_t at = text.find("UI scale ");
-            if (at == std::string::npos) return false;
-            s = std::stof(text.substr(at + 9));
-            return true;
-        },
-        30s))
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (s = testsupport::UiScaleIn(log())) > 0; }, 30s))
         << log();
     EXPECT_FLOAT_EQ(s, 1.0f) << "tablet mode draws at scale 1 whatever the screen";
 

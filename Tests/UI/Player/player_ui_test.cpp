@@ -23,6 +23,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 #include "Support/XInput.h"
 
@@ -109,15 +110,7 @@ std::string Name(const char* session, MediaType type, int64_t seconds, int slot)
 // Reads the UI scale the Studio logs at start.
 float WaitForScale(const std::function<std::string()>& log) {
     float s = 0;
-    Eventually(
-        [&] {
-            const std::string text = log();
-            const size_t at = text.find("UI scale ");
-            if (at == std::string::npos) return false;
-            s = std::stof(text.substr(at + 9));
-            return true;
-        },
-        30s);
+    Eventually([&] { return (s = testsupport::UiScaleIn(log())) > 0; }, 30s);
     return s;
 }
 

@@ -87,15 +87,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     ASSERT_TRUE(studio.Started());
     auto log = [&] { return ReadText(root / "studio.log"); };
     float s = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string text = log();
-            const size_t at = text.find("UI scale ");
-            if (at == std::string::npos) return false;
-            s = std::stof(text.substr(at + 9));
-            return true;
-        },
-        30s))
+    ASSERT_TRUE(WaitUntil([&] { return (s = testsupport::UiScaleIn(log())) > 0; }, 30s))
         << log();
     // Both channels stream (the simulator has accepted both video ports) and the splash is gone.
     ASSERT_TRUE(WaitUntil(
@@ -231,15 +223,7 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
     ASSERT_TRUE(studio.Started());
     auto log = [&] { return ReadText(root / "studio.log"); };
     float s = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::string text = log();
-            const size_t at = text.find("UI scale ");
-            if (at == std::string::npos) return false;
-            s = std::stof(text.substr(at + 9));
-            return true;
-        },
-        30s))
+    ASSERT_TRUE(WaitUntil([&] { return (s = testsupport::UiScaleIn(log())) > 0; }, 30s))
         << log();
     const int icon = int(96 * s);
     const int y = 100 + 700 - int(88 * s) + int(88 * s) / 2;
