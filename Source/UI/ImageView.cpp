@@ -47,7 +47,10 @@ void ImageView(AppState& app, float x, float y, float width, float height) {
     if (ImGui::IsItemActive()) {
         if (PointersDown(app) < 2) {
             g_previousPinch = -1;
-            PanImage(&view, io.MouseDelta.x, io.MouseDelta.y, iw, ih);
+            // Not in the frame of the press: a finger lands wherever it
+            // lands, so the pointer's step into that frame is a jump from
+            // the last touch (or the parked pointer), not a drag.
+            if (!ImGui::IsItemActivated()) PanImage(&view, io.MouseDelta.x, io.MouseDelta.y, iw, ih);
         } else {
             const input::TouchContact& a = app.input.contacts[0];
             const input::TouchContact& b = app.input.contacts[1];

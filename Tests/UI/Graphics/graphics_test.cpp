@@ -23,6 +23,7 @@ extern "C" {
 #include "Platform/GraphicsGL/TextureGL.h"
 #include "Platform/GraphicsGL/VideoFrameGL.h"
 #include "Platform/Platform_Linux/Gui/ResourceFolder.h"
+#include "Support/GlWindow.h"
 
 namespace {
 
@@ -31,28 +32,16 @@ namespace fs = std::filesystem;
 class GraphicsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        // SDL video starts once per process and stays: closing the display
-        // would unload the GL driver with its process-lifetime allocations.
-        static const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
-        ASSERT_TRUE(started) << "needs a display (run under Xvfb): " << SDL_GetError();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-        window_ = SDL_CreateWindow("graphics test", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
+        gl_ = std::make_unique<testsupport::GlWindow>(kWidth, kHeight);
+        ASSERT_TRUE(gl_->Ok()) << gl_->Error();
+        window_ = gl_->Window();
         SetResourceFolderForTests(ORVEX_BUILD_DIR "/Data");
         gc_ = std::make_unique<GL::GCGL>(window_);
     }
     void TearDown() override {
         gc_.reset();
         SetResourceFolderForTests("");
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
+        gl_.reset();
     }
 
     // A YUV420P or NV12 frame: luma = (x + 2y) & 0xFF, chroma constant.
@@ -89,8 +78,8 @@ protected:
     }
 
     static constexpr int kWidth = 320, kHeight = 240;
+    std::unique_ptr<testsupport::GlWindow> gl_;
     SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
     std::unique_ptr<GL::GCGL> gc_;
 };
 

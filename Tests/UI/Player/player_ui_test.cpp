@@ -494,23 +494,38 @@ TEST(SessionPopupUi, ResumeOneSessionAndDeleteAnother) {
         }
         return -1;
     };
+    // A row is lit once a shot shows it so; its buttons stand at the row's
+    // right end from the next frame on (a lit row's colour is not a button's).
+    auto waitLit = [&](const char* shot, int row) {
+        return Eventually([&] { return popupShown(shot) && (row < 0 ? litRow() >= 0 : litRow() == row); }, 20s);
+    };
+    auto waitButton = [&](const char* shot, int x, int row) {
+        return Eventually(
+            [&] {
+                if (!popupShown(shot)) return false;
+                const uint8_t* p = shown.At(x, rowY(row));
+                auto near = [&](int r, int g, int b) {
+                    return std::abs(p[0] - r) < 8 && std::abs(p[1] - g) < 8 && std::abs(p[2] - b) < 8;
+                };
+                return !near(82, 89, 102) && !near(38, 41, 41);
+            },
+            20s);
+    };
     ASSERT_NO_FATAL_FAILURE(openPopup("session-list.png"));
-    std::this_thread::sleep_for(500ms);
-    ASSERT_TRUE(popupShown("session-list.png"));
+    ASSERT_TRUE(waitLit("session-list.png", -1)) << "no lit row";
     const int rowA = litRow();  // Job A is current
-    ASSERT_GE(rowA, 0) << "no lit row";
     const int rowB = 1 - rowA;
     ASSERT_TRUE(Click(rowX, rowY(rowB)));
-    std::this_thread::sleep_for(500ms);  // the lit row grows its buttons in the next frame
+    ASSERT_TRUE(waitLit("session-list.png", rowB)) << "the pressed row did not light";
+    ASSERT_TRUE(waitButton("session-list.png", resumeX, rowB)) << "no Resume button";
     ASSERT_TRUE(Click(resumeX, rowY(rowB)));
     ASSERT_TRUE(Eventually([&] { return !popupShown("popup-gone.png"); }, 20s)) << "Resume did not close the popup";
     // Job B is current now; Job A is deleted with its files after the question.
     ASSERT_NO_FATAL_FAILURE(openPopup("session-list-b.png"));
-    std::this_thread::sleep_for(500ms);
-    ASSERT_TRUE(popupShown("session-list-b.png"));
-    EXPECT_EQ(litRow(), rowB) << "Job B was not resumed";
+    EXPECT_TRUE(waitLit("session-list-b.png", rowB)) << "Job B was not resumed";
     ASSERT_TRUE(Click(rowX, rowY(rowA)));
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(waitLit("session-list-b.png", rowA)) << "the pressed row did not light";
+    ASSERT_TRUE(waitButton("session-list-b.png", deleteX, rowA)) << "no Delete button";
     ASSERT_TRUE(Click(deleteX, rowY(rowA)));
     // The question: 640 wide, centred, two summary lines ("- 2 Images",
     // "- 1 Data file"), so its "Delete" stands 102 below the middle, 114 right of it.
