@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -117,6 +118,32 @@ TEST(SecondRun, DataFolderSettingsOverrideAndTabletModeIsNotWritten) {
     EXPECT_NE(ini.find("\r\nDPI=96\r\n"), std::string::npos) << ini;  // tablet mode
     EXPECT_EQ(ini.find("TabletMode"), std::string::npos);
     EXPECT_FALSE(Exists(data + "/settings.ini.bk"));
+}
+
+
+// A tablet's first start keeps its media on the tablet's own storage folder,
+// made on the spot. /srv is a tmpfs of a private mount namespace here, so the
+// machine's own /srv is never written.
+TEST(TabletFirstRun, TakesTheTabletStorageFolder) {
+    if (std::system(geteuid() == 0 ? "unshare -m true 2>/dev/null" : "unshare -rm true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no private mount namespace can be made here";
+    const bool hostHadIt = Exists("/srv/ORVEX Storage");
+    TempFolder work, home;
+    const std::string data = home.Dir() + "/KAVOR Industries/ORVEX Studio";
+    ASSERT_TRUE(platform::CreateDirectories(Path(data)));
+    std::ofstream(work.File("settings.ini"), std::ios::binary) << "[Layout]\nTabletMode=true\n";
+    ChildProcess::Options options;
+    options.env = {"XDG_DATA_HOME=" + home.Dir()};
+    options.workDir = work.Dir();
+    ChildProcess studio({"unshare", geteuid() == 0 ? "-m" : "-rm", "--propagation", "private", "sh", "-c",
+                         "mount -t tmpfs orvex-test /srv && exec \"$0\"", std::string(ORVEX_BUILD_DIR) + "/orvex-studio"},
+                        options);
+    ASSERT_TRUE(studio.Started());
+    ASSERT_FALSE(WaitForLogLine(data + "/Logs", "INFO : Load settings\n", std::chrono::seconds(30)).empty());
+    EXPECT_EQ(studio.Terminate(std::chrono::seconds(30)), 0);
+    const std::string ini = ReadText(data + "/settings.ini");
+    EXPECT_NE(ini.find("\r\nSessionDirectory=/srv/ORVEX Storage/SessionData\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(Exists("/srv/ORVEX Storage"), hostHadIt) << "the machine's /srv was written";
 }
 
 }  // namespace
