@@ -97,6 +97,7 @@ bool SingleInstance::Listen() {
         return false;
     }
     listenFd_ = fd;
+    LOGF(LOG_DEBUG, LOG_SRC_PLATFORM, "SingleInstance | listening for other instances");
     return true;
 }
 

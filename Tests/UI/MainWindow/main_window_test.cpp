@@ -29,6 +29,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/MainWindowGeometry.h"
+#include "Support/MediaProbe.h"
 #include "Support/Screenshot.h"
 #include "Support/StudioLog.h"
 #include "Support/Wait.h"
@@ -265,7 +266,15 @@ protected:
             << Log();
         Click(g.recordX(), g.barMiddle());
         ASSERT_TRUE(WaitUntil([&] { return Videos().size() == 2; }, 20s)) << Log();
-        std::this_thread::sleep_for(3s);  // a few seconds of video in each file
+        // A few seconds of video in each file.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                for (const fs::path& v : Videos())
+                    if (Packets(v) < 60) return false;
+                return true;
+            },
+            60s, 500ms))
+            << Log();
     }
     std::vector<fs::path> Videos() const {
         std::vector<fs::path> files;
@@ -276,16 +285,9 @@ protected:
         std::sort(files.begin(), files.end());
         return files;
     }
-    // ffprobe's packet count of a finished recording (-1 when it cannot read it).
+    // ffprobe's packet count of a recording (-1 when it cannot read it).
     int Packets(const fs::path& file) const {
-        const fs::path out = fs::path(temp_.Dir()) / "probe.txt";
-        const std::string probe = "ffprobe -v error -count_packets -select_streams v:0 -show_entries "
-                                  "stream=codec_name,nb_read_packets -of csv=p=0 '" +
-                                  file.string() + "' > '" + out.string() + "' 2>/dev/null";
-        if (std::system(probe.c_str()) != 0) return -1;
-        const std::string text = ReadText(out);
-        if (text.rfind("h264,", 0) != 0) return -1;
-        return std::atoi(text.c_str() + 5);
+        return testsupport::H264Packets(file, fs::path(temp_.Dir()) / "probe.txt");
     }
     void PrepareSession() { ASSERT_TRUE(SaveSessionData(Path(storage_.string()), "Pipe 9", SessionData())); }
 

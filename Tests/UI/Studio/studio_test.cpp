@@ -174,9 +174,10 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
 
 TEST_F(StudioTest, SecondInstanceHandsOverAndEnds) {
     auto first = StartStudio("first.log");
-    ASSERT_TRUE(WaitUntil([&] { return Log("first.log").find("Initialize OpenGL") != std::string::npos; }, 20s))
+    // The first instance listens for hand-overs once its window is up.
+    ASSERT_TRUE(WaitUntil([&] { return Log("first.log").find("listening for other instances") != std::string::npos; },
+                          30s))
         << Log("first.log");
-    std::this_thread::sleep_for(1500ms);  // the window is up and listening
     auto second = StartStudio("second.log");
     EXPECT_EQ(second->Wait(10s), 0);
     EXPECT_NE(Log("second.log").find("Switching to an existing instance of ORVEX Studio"), std::string::npos)
@@ -214,7 +215,6 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
             return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
         },
         60s, 200ms));
-    std::this_thread::sleep_for(500ms);
     fs::copy_file(root_ / "band.png", screenshots_ / "studio-title-bar.png", fs::copy_options::overwrite_existing);
     const std::string click = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
     ASSERT_EQ(std::system(click.c_str()), 0);
