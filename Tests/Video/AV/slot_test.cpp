@@ -1,6 +1,8 @@
 // Camera slots: the ProcessStream thread's phases (connecting, streaming,
 // suspended), the connection-lost alert while recording, the stop line, and
 // UpdateSlotSuspension.
+#include <algorithm>
+
 #include "Base/Alerts.h"
 #include "Video/AV/AvTestSupport.h"
 #include "Video/AV/CameraSlot.h"
@@ -211,3 +213,81 @@ TEST(CameraSlot, RestartWaitsForTheOldThreadWithoutJoiningIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sorted copy's value at fraction q (0..1).
+int64_t Quantile(std::vector<int64_t> values, double q) {
+    if (values.empty()) return -1;
+    std::sort(values.begin(), values.end());
+    size_t i = static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
+    return values[i];
+}
+
+}  // namespace
+
+// A decoder that cannot keep up (each picture takes 60 ms against a 33 ms
+// source): the recording still gets every packet, timed by arrival, and
+// the live view skips ahead instead of falling further and further behind.
+TEST(CameraSlot, SlowDecoderKeepsRecordingWholeAndLiveViewClose) {
+    LogCapture log;
+    avtest::TempDir dir;
+    auto unit = StartUnit("127.0.22.5", 320, 240, 30);
+    ASSERT_TRUE(unit);
+    ListedUnit listed("127.0.22.5");
+    AV::CameraSlot slot;
+    slot.cameraIndex = listed.Index();
+    slot.channel = 0;
+    slot.stream.SetDecodeDelayForTests(60000);
+    AV::StartSlot(&slot, AV::Stream::Options::LiveCamera());
+    ASSERT_TRUE(HasFlags(slot, AV::kSlotStreaming, 0, 10000));
+    const std::string path = dir.File("slow.mkv");
+    ASSERT_TRUE(slot.stream.StartRecording(path));
+
+    // The UI's part, as the frame loop does it: take what was queued.
+    std::vector<int64_t> lag_ms;  // arrival to decoded picture
+    int shown = 0;
+    const AV::LiveQueueCounts before = slot.units.Counts();
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            while (std::shared_ptr<AV::Frame> f = slot.stream.PopFrame()) {
+                ++shown;
+                lag_ms.push_back((f->decoded_ns - f->arrival_ns) / 1000000);
+            }
+            return slot.stream.RecordedSeconds() >= 5.0;
+        },
+        std::chrono::milliseconds(30000), std::chrono::milliseconds(5)));
+    const AV::LiveQueueCounts after = slot.units.Counts();
+    const int64_t packets = slot.stream.StopRecording();
+    AV::StopSlot(&slot);
+
+    avtest::FileSummary file = avtest::ReadRecording(path);
+    ASSERT_TRUE(file.opened);
+    ASSERT_EQ(static_cast<int64_t>(file.pts_ms.size()), packets);
+    ASSERT_GT(packets, 140);
+    EXPECT_EQ(file.decodeErrors, 0);
+    EXPECT_EQ(file.decodedFrames, packets) << "every packet is there: nothing refers to a missing picture";
+    std::vector<int64_t> steps;
+    for (size_t i = 1; i < file.pts_ms.size(); ++i) steps.push_back(file.pts_ms[i] - file.pts_ms[i - 1]);
+    const int64_t medianStep = Quantile(steps, 0.5);
+    EXPECT_GE(medianStep, 30);
+    EXPECT_LE(medianStep, 37);
+    int near = 0;
+    for (int64_t s : steps) near += (s >= 23 && s <= 43) ? 1 : 0;
+    EXPECT_GE(near * 10, static_cast<int>(steps.size()) * 9) << "9 in 10 packet steps within 10 ms of 33 ms";
+    // A steady 30 fps source: the span of the file holds as many pictures
+    // as the file has packets, so none went missing.
+    const double span_frames = static_cast<double>(file.pts_ms.back() - file.pts_ms.front()) / (1000.0 / 30.0);
+    EXPECT_NEAR(span_frames, static_cast<double>(packets - 1), 1.5);
+
+    // The live view: decoding ~16 of 30 pictures a second, it left pictures
+    // out rather than running late.
+    const uint64_t received = after.received - before.received;
+    ASSERT_GT(shown, 20);
+    EXPECT_LT(static_cast<uint64_t>(shown), received * 3 / 4) << "skipped ahead";
+    EXPECT_GT(after.keyJumps, before.keyJumps);
+    EXPECT_LE(Quantile(lag_ms, 0.95), 260) << "arrival to decoded picture, p95";
+    EXPECT_TRUE(log.Contains("WARN : DecodeLive[" + std::to_string(listed.Index()) +
+                             ".0] | decoding fell behind the camera"))
+        << log.Text();
+}
