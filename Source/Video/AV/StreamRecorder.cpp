@@ -176,8 +176,13 @@ void Stream::WritePacket(AVPacket* packet, int64_t arrival_ns) {
     // A packet's time is its arrival: the first one at 0, each next one
     // later by the time between their arrivals (at least 1 ms, so that the
     // times always rise; at most 1 s, so that a pause of the camera does
-    // not become minutes of a frozen picture). Its duration is the step
-    // that led to it, the best guess of when the next one comes.
+    // not become minutes of a frozen picture). Its duration is one frame
+    // interval of the stream: when the next one comes is not known yet, and
+    // a guess from the last step would make a burst after a stall end
+    // before the long packet in front of it.
+    const int rate = frameRate_.load();
+    const int64_t frame_us = rate >= 1 ? 1000000 / rate : 33333;
+    const int64_t frameStep = av_rescale_q(frame_us, AVRational{1, 1000000}, r.outputStream->time_base);
     int64_t step_us = 0;
     if (r.packetCount > 1) {
         step_us = (arrival_ns - r.lastWriteNs) / 1000;
@@ -191,11 +196,11 @@ void Stream::WritePacket(AVPacket* packet, int64_t arrival_ns) {
     copy->stream_index = r.outputStream->index;
     copy->pts = r.runningTime;
     copy->dts = r.runningTime;
-    copy->duration = r.lastStep;
+    copy->duration = frameStep;
     copy->pos = -1;
-    r.outputStream->duration = r.runningTime + r.lastStep;
+    r.outputStream->duration = r.runningTime + frameStep;
     r.recordedSeconds =
-        static_cast<double>(r.runningTime + r.lastStep) * r.outputStream->time_base.num / r.outputStream->time_base.den;
+        static_cast<double>(r.runningTime + frameStep) * r.outputStream->time_base.num / r.outputStream->time_base.den;
 
     // The packet's bytes live in the stream's packet buffer, which the next
     // access unit overwrites: write and drain the interleaving queue now.
