@@ -12,6 +12,7 @@
 #include "App/InputState.h"
 #include "App/WindowMode.h"
 #include "Base/Path.h"
+#include "Base/SessionClock.h"
 #include "Base/Settings.h"
 #include "Video/AV/CameraSlot.h"
 
@@ -50,7 +51,8 @@ struct AppState {
     std::mutex deviceLock;  // every use of the GL context and texture uploads
 
     // clocks
-    int64_t sessionElapsed_us = 0;  // session clock: elapsed, advanced by the main loop
+    int64_t sessionElapsed_us = 0;  // session clock: elapsed, advanced by the main loop (sessionClock)
+    SessionClockState sessionClock;  // follows the monotonic clock, leaves out stalls
     int64_t sessionBase_us = 0;     // session clock: base of the current session
     double RunSeconds = 0;
 

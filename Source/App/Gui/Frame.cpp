@@ -192,10 +192,12 @@ int64_t PaceFrame() {
     return dt_us;
 }
 
-// The session clock and the run time advance by the frame time; the frame
-// time in seconds (through float, as the clocks keep it) is returned.
+// The run time (animations) advances by the clamped frame time, the
+// session clock by the monotonic time that really passed (stalls left out):
+// it stays in step with the recordings however slow the frames are. The
+// frame time in seconds (through float, as the clocks keep it) is returned.
 double AdvanceClocks(AppState& app, int64_t dt_us) {
-    app.sessionElapsed_us += dt_us;
+    app.sessionElapsed_us += SessionClockStep(&app.sessionClock, MonotonicUs());
     app.RunSeconds += double(float(double(dt_us) / 1000000.0));
     return double(float(double(dt_us) / 1000000.0));
 }

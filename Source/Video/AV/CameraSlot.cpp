@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Base/Alerts.h"
+#include "Base/Clock.h"
 #include "Base/Log.h"
 #include "Base/Thread.h"
 #include "Video/Camera/Service.h"
@@ -27,9 +28,39 @@ void CameraSlot::SetFlags(uint32_t set, uint32_t clear) {
     flags = (flags & ~clear) | set;
 }
 
+void DecodeLive(CameraSlot* slot) {
+    LiveUnit unit;
+    int64_t lastLog_ns = 0;
+    uint64_t skipped = 0;
+    int64_t worstLag_ns = 0;
+    while (!slot->units.Closed()) {
+        if (!slot->units.Pop(&unit, 200000)) continue;
+        const int64_t lag_ns = MonotonicNs() - unit.arrival_ns;
+        if (lag_ns > worstLag_ns) worstLag_ns = lag_ns;
+        slot->stream.Decode(unit);
+        unit = LiveUnit();  // the bytes go now, not when the next unit comes
+        skipped += slot->units.TakeSkipped();
+        const int64_t now = MonotonicNs();
+        if (skipped > 0 && now - lastLog_ns >= kSkipLogPeriod_ns) {
+            LOGF(LOG_WARN, LOG_SRC_AV,
+                 "DecodeLive[%d.%d] | decoding fell behind the camera: %llu pictures left out of the live view "
+                 "(recording keeps them), decoder up to %lld ms late",
+                 slot->cameraIndex, slot->channel & 1, static_cast<unsigned long long>(skipped),
+                 static_cast<long long>(worstLag_ns / 1000000));
+            lastLog_ns = now;
+            skipped = 0;
+            worstLag_ns = 0;
+        }
+    }
+}
+
 void ProcessStream(CameraSlot* slot) {
     const int channel = slot->channel == 1 ? 1 : 0;
     const int port = kVideoPorts[channel];
+    slot->units.Open();
+    char decoderName[16];
+    snprintf(decoderName, sizeof decoderName, "decode%d.%d", slot->cameraIndex % 100, slot->channel & 1);
+    std::thread decoder = base::StartThread(decoderName, [slot] { DecodeLive(slot); });
     for (;;) {
         if (!(slot->Flags() & kSlotRun)) break;
         slot->SetFlags(0, kSlotStreaming | kSlotRecording);
@@ -58,6 +89,7 @@ void ProcessStream(CameraSlot* slot) {
                     options = slot->streamOptions;
                 }
                 if (slot->stream.Open(address, options)) {
+                    slot->units.Reset();  // a new connection starts at a key frame
                     LOGF(LOG_INFO, LOG_SRC_AV, "ProcessStream | streaming from %s", address);
                     std::lock_guard<std::mutex> guard(slot->lock);
                     slot->streamAddress = address;
@@ -81,8 +113,8 @@ void ProcessStream(CameraSlot* slot) {
             bool recording = slot->stream.IsRecording();
             slot->SetFlags(kSlotStreaming | (recording ? kSlotRecording : 0u), recording ? 0u : kSlotRecording);
             wasRecording = recording;
-            slot->stream.Process();
-            SleepMs(1);
+            LiveUnit unit;
+            if (slot->stream.Receive(&unit) >= 0 && unit.packet) slot->units.Push(std::move(unit));
         }
         if (closedByItself && wasRecording) PostAlert(kConnectionLostAlert);
         slot->stream.Close();
@@ -90,6 +122,8 @@ void ProcessStream(CameraSlot* slot) {
     LOGF(LOG_INFO, LOG_SRC_AV, "Stopping video thread[%d] %s", slot->cameraIndex,
              channel == 1 ? "(satellite)" : " ");
     slot->stream.Close();
+    slot->units.Close();
+    decoder.join();  // ends within one decode: the queue is closed
     // The last touch of the slot: from here on the thread only returns.
     slot->SetFlags(0, kSlotStreaming | kSlotRecording | kSlotThreadLive);
 }

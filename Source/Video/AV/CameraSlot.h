@@ -1,10 +1,16 @@
 // CameraSlot — one shown camera channel and its live video thread
-// (ProcessStream): connect, decode, reconnect after every loss, for as long
-// as the slot runs. The UI steers the thread only through the flags.
+// (ProcessStream): connect, receive and record, reconnect after every loss,
+// for as long as the slot runs. The UI steers the thread only through the
+// flags. The video thread hands each access unit to the slot's decoding
+// thread (DecodeLive, started and joined by the video thread) through the
+// slot's LiveQueue, which skips ahead when decoding falls behind: the
+// socket and the recording never wait for the decoder.
 //
 // Threads: the slot lock guards the flags and the strings; it is never held
-// while the stream is processed. The stream has its own locks (Stream.h).
-// The thread handle is touched only by the UI thread (start and stop).
+// while the stream is processed. The stream and the queue have their own
+// locks (Stream.h, LiveQueue.h). The thread handle is touched only by the UI
+// thread (start and stop); the decoding thread's handle only by the video
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +75,7 @@ struct CameraSlot {
     std::shared_ptr<GL::VideoFrameGL> currentPicture;
 
     Stream stream;
+    LiveQueue units;  // video thread -> decoding thread
 
     uint32_t Flags() EXCLUDES(lock);                              // takes the slot lock
     void SetFlags(uint32_t set, uint32_t clear) EXCLUDES(lock);  // takes the slot lock
@@ -76,6 +83,10 @@ struct CameraSlot {
 
 // The live thread procedure of a slot.
 void ProcessStream(CameraSlot* slot);
+// The slot's decoding thread: decodes what the queue lets through until the
+// queue is closed, and logs (at most every kSkipLogPeriod_ns) what it skipped.
+void DecodeLive(CameraSlot* slot);
+constexpr int64_t kSkipLogPeriod_ns = 5000000000;
 
 // UI thread: true when the slot has no thread or its thread has ended, so
 // that StartSlot will not wait. Checked once per frame by the binding: the UI

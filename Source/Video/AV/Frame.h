@@ -28,6 +28,11 @@ public:
     // Taken by whoever reads the planes while another thread may still hold
     // the frame (renderer upload, snapshot, benchmarks).
     std::mutex lock;
+    // Monotonic times, written by the decoding thread before the frame is
+    // queued, read-only after: the arrival of the access unit it was decoded
+    // from (0 for file sources) and the moment the picture came out.
+    int64_t arrival_ns = 0;
+    int64_t decoded_ns = 0;
 
     PixelLayout Layout() const;
     int Width() const;

@@ -4,16 +4,21 @@
 //   helpers         error text, clock, options
 //   Open            live (custom I/O over IORead) and file sources
 //   ReadFrame       one access unit of a live source through the parser
-//   Process         read, record, decode, queue
+//   Process         read, record, decode, queue (Receive + Decode for live sources)
 //   frames          slot, queue, pop, uploadable pixel layouts
 //   Close
 #include "Video/AV/Stream.h"
 #include "Base/Clock.h"
 #include "Video/AV/DurationProbe.h"
 
+#include <glob.h>
+
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -47,6 +52,34 @@ enum AVPixelFormat PickFormat(AVCodecContext* /*ctx*/, const enum AVPixelFormat*
     return formats[0];
 }
 
+// The render nodes there are (/dev/dri/renderD128, ...), in order.
+std::vector<std::string> RenderNodes() {
+    std::vector<std::string> nodes;
+    glob_t found{};
+    if (glob("/dev/dri/renderD*", 0, nullptr, &found) == 0)
+        for (size_t i = 0; i < found.gl_pathc; ++i) nodes.emplace_back(found.gl_pathv[i]);
+    globfree(&found);
+    return nodes;
+}
+
+// True when no slice of the access unit is a reference picture
+// (nal_ref_idc 0 in every slice NAL unit): nothing decoded later refers to
+// it, so a live view that runs late may leave it out.
+bool NoReferenceSlices(const uint8_t* data, int size) {
+    bool sawSlice = false;
+    for (int i = 0; i + 3 < size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
+        const uint8_t header = data[i + 3];
+        const int type = header & 0x1f;
+        if (type >= 1 && type <= 5) {
+            if ((header & 0x60) != 0) return false;
+            sawSlice = true;
+        }
+        i += 3;
+    }
+    return sawSlice;
+}
+
 }  // namespace
 
 std::string AvErrorText(int code) {
@@ -60,10 +93,15 @@ Stream::Options Stream::Options::LiveCamera() {
     o.connectTimeout_us = 2000000;
     o.receiveTimeout_us = 3000000;
     o.probeSize = 64;
+    o.hardware = true;
     return o;
 }
 
-Stream::Options Stream::Options::MediaFile() { return Options(); }
+Stream::Options Stream::Options::MediaFile() {
+    Options o;
+    o.hardware = true;
+    return o;
+}
 
 Stream::Stream() : input_(std::make_unique<Input>()), recorder_(std::make_unique<Recorder>()) {}
 
@@ -78,10 +116,37 @@ bool Stream::IsOpen() {
 
 void Stream::FailOpen_locked() { CloseInput_locked(); }
 
+void Stream::OpenHardware_locked(const Options& options) {
+    Input& in = *input_;
+    hardware_ = false;
+    if (!options.hardware) return;
+    const std::vector<std::string> nodes = RenderNodes();
+    if (nodes.empty()) {
+        LOGF(LOG_INFO, LOG_SRC_AV, "Stream::Open | decoding in software: no render node (/dev/dri/renderD*)");
+        return;
+    }
+    std::string failures;
+    for (const std::string& node : nodes) {
+        const int rc = av_hwdevice_ctx_create(&in.hwDevice, AV_HWDEVICE_TYPE_VAAPI, node.c_str(), nullptr, 0);
+        if (rc == 0) {
+            in.decoder->hw_device_ctx = av_buffer_ref(in.hwDevice);
+            in.decoder->get_format = PickFormat;
+            hardware_ = true;
+            LOGF(LOG_INFO, LOG_SRC_AV, "Stream::Open | decoding with VAAPI on %s", node.c_str());
+            return;
+        }
+        failures += (failures.empty() ? "" : ", ") + node + ": " + AvErrorText(rc);
+    }
+    LOGF(LOG_INFO, LOG_SRC_AV, "Stream::Open | decoding in software: no render node answered for VAAPI (%s)",
+         failures.c_str());
+}
+
 bool Stream::Open(const std::string& address, const Options& options) {
     Close();
     std::lock_guard<std::mutex> lock(input_->lock);
+    std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
     Input& in = *input_;
+    ++generation_;
 
     AVDictionary* dict = nullptr;
     if (options.probeSize > 0) av_dict_set_int(&dict, "probesize", options.probeSize, 0);
@@ -209,16 +274,7 @@ bool Stream::Open(const std::string& address, const Options& options) {
         in.decoder->thread_type = FF_THREAD_SLICE;
         in.decoder->thread_count = 0;
     }
-    hardware_ = false;
-    if (options.hardware) {
-        if (av_hwdevice_ctx_create(&in.hwDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) == 0) {
-            in.decoder->hw_device_ctx = av_buffer_ref(in.hwDevice);
-            in.decoder->get_format = PickFormat;
-            hardware_ = true;
-        } else {
-            LOGF(LOG_DEBUG, LOG_SRC_AV, "Stream::Open | no VAAPI render node answered, decoding in software");
-        }
-    }
+    OpenHardware_locked(options);
     rc = avcodec_open2(in.decoder, codec, nullptr);
     if (rc < 0) {
         LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | [%d] avcodec_open2 : %s", rc, AvErrorText(rc).c_str());
@@ -226,6 +282,14 @@ bool Stream::Open(const std::string& address, const Options& options) {
         return false;
     }
     if (live) {
+        // The parser gets a context of its own: it writes stream properties
+        // into it while the decoding thread uses the decoder's.
+        in.parserContext = avcodec_alloc_context3(codec);
+        if (!in.parserContext || avcodec_parameters_to_context(in.parserContext, stream->codecpar) < 0) {
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | the parser's codec context could not be made");
+            FailOpen_locked();
+            return false;
+        }
         in.parser = av_parser_init(codec->id);
         if (in.parser) in.parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
     }
@@ -253,12 +317,14 @@ bool Stream::Open(const std::string& address, const Options& options) {
 
 // ---- ReadFrame -----------------------------------------------------------------
 
-int Stream::ReadFrame_locked(AVPacket* packet) {
+int Stream::ReadFrame_locked(AVPacket* packet, int64_t* arrival_ns) {
     Input& in = *input_;
     int length = ReadAccessUnit_locked(&in);
     if (length < 0) return -1;
 
-    int64_t now = MonotonicNs();
+    // The unit's last byte has just been read: this is its arrival.
+    const int64_t now = MonotonicNs();
+    *arrival_ns = now;
     int64_t elapsed_us = (now - in.lastUnitNs) / 1000;
     if (elapsed_us < 1000) elapsed_us = 1000;
     if (elapsed_us > 1000000) elapsed_us = 1000000;
@@ -272,7 +338,7 @@ int Stream::ReadFrame_locked(AVPacket* packet) {
     uint8_t* data = nullptr;
     int size = 0;
     if (in.parser) {
-        int used = av_parser_parse2(in.parser, in.decoder, &data, &size, in.packetBuffer, length, AV_NOPTS_VALUE,
+        int used = av_parser_parse2(in.parser, in.parserContext, &data, &size, in.packetBuffer, length, AV_NOPTS_VALUE,
                                     AV_NOPTS_VALUE, 0);
         if (used < 0) {
             LOGF(LOG_ERROR, LOG_SRC_AV, "ReadFrame | av_parser_parse2 [%d] %s", used, AvErrorText(used).c_str());
@@ -298,6 +364,30 @@ int Stream::ReadFrame_locked(AVPacket* packet) {
 // ---- Process -------------------------------------------------------------------
 
 int Stream::Process() {
+    bool live = false;
+    int liveResult = 0;
+    {
+        std::lock_guard<std::mutex> lock(input_->lock);
+        if (!input_->decoder || !input_->videoStream) return AVERROR(ENOTCONN);
+        live = input_->io != nullptr;
+        if (live) {
+            // A live source on one thread: receive, then decode.
+            LiveUnit unit;
+            liveResult = Receive_locked(&unit);
+            if (liveResult >= 0 && unit.packet) {
+                std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
+                std::shared_ptr<Frame> slot = TakeSlot();
+                bool got = false;
+                const int rc = DecodeInto_locked(unit.packet, unit.arrival_ns, slot, &got);
+                if (rc < 0) liveResult = rc;
+            }
+        }
+    }
+    if (live) {
+        if (liveResult < 0) Close();
+        return liveResult;
+    }
+
     AVPacket* packet = av_packet_alloc();
     if (!packet) return AVERROR(ENOMEM);
     int result = 0;
@@ -308,34 +398,31 @@ int Stream::Process() {
             av_packet_free(&packet);
             return AVERROR(ENOTCONN);
         }
-        if (input_->io) {
-            result = ReadFrame_locked(packet);
-        } else {
-            result = av_read_frame(input_->demuxer, packet);
-            if (result < 0 && result != AVERROR_EOF)
-                LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] av_read_frame : %s", result,
-                         AvErrorText(result).c_str());
-        }
+        result = av_read_frame(input_->demuxer, packet);
+        if (result < 0 && result != AVERROR_EOF)
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Process | [%d] av_read_frame : %s", result,
+                 AvErrorText(result).c_str());
         // An empty packet would tell the decoder to drain; there is nothing to decode.
-        ours = result >= 0 && packet->size > 0 &&
-               (input_->io || packet->stream_index == input_->videoStream->index);
+        ours = result >= 0 && packet->size > 0 && packet->stream_index == input_->videoStream->index;
     }
 
     if (ours) {
         WritePacket(packet);
-        std::shared_ptr<Frame> slot = TakeSlot();
         std::lock_guard<std::mutex> lock(input_->lock);
+        std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
+        std::shared_ptr<Frame> slot = TakeSlot();
         bool got = false;
-        int rc = DecodeInto_locked(packet, slot, &got);
+        int rc = DecodeInto_locked(packet, 0, slot, &got);
         if (rc < 0) result = rc;
     } else if (result == AVERROR_EOF) {
         // End of a file: drain the decoder once so that the pictures it still
         // holds are shown too; end of file is reported when none is left.
-        std::shared_ptr<Frame> slot = TakeSlot();
         std::lock_guard<std::mutex> lock(input_->lock);
+        std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
+        std::shared_ptr<Frame> slot = TakeSlot();
         if (input_->decoder && !drained_) {
             bool got = false;
-            DecodeInto_locked(nullptr, slot, &got);
+            DecodeInto_locked(nullptr, 0, slot, &got);
             if (got) result = 0;
             else drained_ = true;
         }
@@ -348,9 +435,61 @@ int Stream::Process() {
     return result;
 }
 
+int Stream::Receive(LiveUnit* unit) {
+    int result = 0;
+    {
+        std::lock_guard<std::mutex> lock(input_->lock);
+        if (!input_->decoder || !input_->videoStream || !input_->io) return AVERROR(ENOTCONN);
+        result = Receive_locked(unit);
+    }
+    if (result < 0) Close();
+    return result;
+}
+
+int Stream::Receive_locked(LiveUnit* unit) {
+    AVPacket* packet = av_packet_alloc();
+    if (!packet) return AVERROR(ENOMEM);
+    int64_t arrival_ns = 0;
+    int result = ReadFrame_locked(packet, &arrival_ns);
+    if (result >= 0 && packet->size > 0) {
+        // Recorded before anything else happens to it: the file gets every
+        // unit, timed by its arrival, whatever the decoder does.
+        WritePacket(packet, arrival_ns);
+        // The packet refers to the input's packet buffer, which the next
+        // unit overwrites: the decoding thread gets its own copy.
+        AVPacket* copy = av_packet_alloc();
+        if (!copy || av_packet_ref(copy, packet) < 0) {
+            av_packet_free(&copy);
+            av_packet_free(&packet);
+            return AVERROR(ENOMEM);
+        }
+        *unit = LiveUnit();
+        unit->packet = copy;
+        unit->arrival_ns = arrival_ns;
+        unit->generation = generation_.load();
+        unit->key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
+        unit->reference = !NoReferenceSlices(copy->data, copy->size);
+    }
+    av_packet_free(&packet);
+    return result;
+}
+
+int Stream::Decode(const LiveUnit& unit) {
+    if (!unit.packet) return 0;
+    if (const int64_t delay_us = decodeDelay_us_.load(); delay_us > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(delay_us));
+    std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
+    if (!input_->decoder || !input_->videoStream) return AVERROR(ENOTCONN);
+    if (unit.generation != generation_.load()) return 0;  // from a connection that was closed since
+    std::shared_ptr<Frame> slot = TakeSlot();
+    bool got = false;
+    return DecodeInto_locked(unit.packet, unit.arrival_ns, slot, &got);
+}
+
 // Sends `packet` (nullptr: drain) and tries once to receive a picture into
 // the slot; a picture is made uploadable, timed and queued.
-int Stream::DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& slot, bool* gotPicture) {
+int Stream::DecodeInto_locked(AVPacket* packet, int64_t arrival_ns, const std::shared_ptr<Frame>& slot,
+                              bool* gotPicture) {
     Input& in = *input_;
     *gotPicture = false;
     if (!in.decoder) return AVERROR(ENOTCONN);
@@ -366,11 +505,16 @@ int Stream::DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& sl
                  AvErrorText(rc).c_str());
         return 0;
     }
+    // What really decoded it: FFmpeg falls back to software by itself when
+    // the VAAPI driver refuses the stream.
+    hardware_ = slot->frame->format == AV_PIX_FMT_VAAPI;
     if (!MakeUploadable_locked(slot.get())) {
         av_frame_unref(slot->frame);
         return 0;
     }
     *gotPicture = true;
+    slot->arrival_ns = arrival_ns;
+    slot->decoded_ns = MonotonicNs();
     width_ = slot->frame->width;
     height_ = slot->frame->height;
     if (slot->frame->pts == AV_NOPTS_VALUE) {
@@ -473,6 +617,7 @@ void Stream::Close() {
         queue_.clear();
     }
     std::lock_guard<std::mutex> lock(input_->lock);
+    std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
     CloseInput_locked();
 }
 
@@ -483,6 +628,7 @@ void Stream::CloseInput_locked() {
         av_parser_close(in.parser);
         in.parser = nullptr;
     }
+    avcodec_free_context(&in.parserContext);
     av_buffer_unref(&in.hwDevice);
     avcodec_free_context(&in.decoder);
     avformat_close_input(&in.demuxer);

@@ -5,12 +5,17 @@
 // (StreamRecorder.cpp) and seeks in files (StreamSeek.cpp).
 //
 // Threads: the stream's video thread calls Open, Process, Close and Seek; the
-// UI thread calls PopFrame, the accessors, and starts/stops recordings.
+// UI thread calls PopFrame, the accessors, and starts/stops recordings. A
+// live slot splits Process in two: its receiving (video) thread calls
+// Receive, which reads, stamps and records each access unit, and its
+// decoding thread calls Decode, so that neither the socket nor the
+// recording ever waits for the decoder.
 // Locks, always taken in this order and never the other way:
-//   input lock (Input::lock)  ->  frame lock  ->  queue lock
-//   input lock  ->  recorder lock (StartRecording); WritePacket and
+//   input lock (Input::lock)  ->  decoder lock  ->  frame lock  ->  queue lock
+//   input lock  ->  recorder lock (StartRecording, Receive); WritePacket and
 //   StopRecording take the recorder lock alone.
-// Accessor values are atomics written by the video thread.
+// Decode takes the decoder lock without the input lock.
+// Accessor values are atomics written by the video or decoding thread.
 #pragma once
 
 #include <atomic>
@@ -23,6 +28,7 @@
 
 #include "Base/Clock.h"
 #include "Video/AV/Frame.h"
+#include "Video/AV/LiveQueue.h"
 #include "Video/AV/StreamInput.h"
 
 extern "C" {
@@ -32,7 +38,8 @@ struct AVPacket;
 namespace AV {
 
 // The recording side of a stream: stream copy of every received packet into
-// a Matroska file, timed by arrival.
+// a Matroska file, timed by arrival (each unit's last byte read from the
+// socket, stamped by the receiving thread).
 //
 // Crash safety: the muxer closes its open cluster at every key frame and
 // after kClusterLimit_ms, and every closed cluster goes through the I/O
@@ -47,7 +54,8 @@ struct StreamRecorder {
     AVFormatContext* output = nullptr;
     AVStream* outputStream = nullptr;  // set exactly while recording
     std::string path;                  // the file being written (log lines, empty-file removal)
-    int64_t runningTime = 0;           // output time-base units
+    int64_t runningTime = 0;           // output time-base units: time of the last packet written
+    int64_t lastStep = 0;              // output time-base units: between the last two arrivals
     uint64_t packetCount = 0;          // packets written since the start
     double recordedSeconds = 0;
     bool headerWritten = false;
@@ -92,6 +100,20 @@ public:
     // picture if one comes out. The read result (0 or more) or a negative
     // FFmpeg error; on a failure other than end of file the stream is closed.
     int Process();
+    // Live sources, receiving thread: reads one access unit, stamps its
+    // arrival (its last byte read from the socket), records it and moves a
+    // copy of it to `unit`. 0, or a negative error after which the stream is
+    // closed.
+    int Receive(LiveUnit* unit);
+    // Decoding thread: decodes `unit` (ignored when it came from an earlier
+    // connection) and queues a picture if one comes out. Never takes the
+    // input lock. 0 or a negative FFmpeg error (the stream stays open: the
+    // receiving thread decides about the connection).
+    int Decode(const LiveUnit& unit);
+    // Counts the connections opened: units of an earlier one are not decoded.
+    uint64_t Generation() const { return generation_.load(); }
+    // Test hook: every decode takes this much longer (a slow decoder).
+    void SetDecodeDelayForTests(int64_t delay_us) { decodeDelay_us_ = delay_us; }
     void Close();
     // The oldest queued picture (removed from the queue), or empty.
     std::shared_ptr<Frame> PopFrame();
@@ -117,6 +139,9 @@ public:
     // ---- recording (StreamRecorder.cpp) ------------------------------------
     bool StartRecording(const std::string& path, const std::map<std::string, std::string>& metadata);
     bool StartRecording(const std::string& path);
+    // Records `packet` timed by its arrival (monotonic ns); the other form
+    // takes the time of the call (file sources).
+    void WritePacket(AVPacket* packet, int64_t arrival_ns);
     void WritePacket(AVPacket* packet);
     std::mutex& RecorderLock() { return recorder_->lock; }
     // Finalises and closes the file; safe when not recording. Returns the
@@ -133,17 +158,22 @@ public:
     uint64_t RecordingFlushes();
 
 private:
-    int ReadFrame_locked(AVPacket* packet);
-    int DecodeInto_locked(AVPacket* packet, const std::shared_ptr<Frame>& slot, bool* gotPicture);
+    // Input lock held: one access unit through the parser, and its arrival.
+    int ReadFrame_locked(AVPacket* packet, int64_t* arrival_ns);
+    // Input lock held: Receive's reading and recording.
+    int Receive_locked(LiveUnit* unit);
+    // Decoder lock held (with or without the input lock).
+    int DecodeInto_locked(AVPacket* packet, int64_t arrival_ns, const std::shared_ptr<Frame>& slot, bool* gotPicture);
     bool MakeUploadable_locked(Frame* slot);
     std::shared_ptr<Frame> TakeSlot();
     void QueueFrame(const std::shared_ptr<Frame>& frame);
-    void CloseInput_locked();
+    void CloseInput_locked();  // input and decoder locks held
     // Recorder lock held: pushes the open cluster and the I/O buffer to the
     // file. False (the recording is then stopped) when the file refused them.
     bool FlushRecording_locked(int64_t now_ns);
     void FailRecording_locked(const char* call, int rc);
     void FailOpen_locked();
+    void OpenHardware_locked(const Options& options);  // input and decoder locks held
 
     std::unique_ptr<Input> input_;
     std::unique_ptr<Recorder> recorder_;
@@ -162,6 +192,8 @@ private:
     std::atomic<float> bitRate_{0};
     std::atomic<bool> hardware_{false};
     std::atomic<int64_t> lastRecordingPackets_{-1};
+    std::atomic<uint64_t> generation_{0};      // written by Open with both input locks held
+    std::atomic<int64_t> decodeDelay_us_{0};  // test hook
 
 public:
     static constexpr size_t kMaxQueued = 4;

@@ -6,9 +6,13 @@
 // big-endian, 1 to 2,147,483,647). Flags: 0x04 ends an access unit; 0x20
 // drops everything gathered for the current access unit, this fragment too.
 //
-// Threads: everything here runs on the stream's video thread with `lock`
-// (the input lock) held; the input lock is taken before the frame and queue
-// locks of the stream.
+// Threads: the socket side runs on the stream's receiving (video) thread
+// with `lock` (the input lock) held. The decoder side may run on another
+// thread (a live slot's decoding thread) under `decoderLock` alone, so that
+// decoding never waits for a receiving thread blocked on the socket.
+// Lock order: input lock, then decoder lock, then the stream's frame and
+// queue locks. The decoder and videoStream pointers are set and cleared with
+// both locks held, so either lock is enough to read them.
 #pragma once
 
 #include <cstdint>
@@ -34,11 +38,11 @@ constexpr uint8_t kFragmentEndsUnit = 0x04;
 constexpr uint8_t kFragmentDrop = 0x20;
 
 struct StreamInput {
-    std::mutex lock;  // the input lock: guards every field below
+    std::mutex lock;         // the input lock: guards every field below not marked otherwise
+    std::mutex decoderLock;  // the decoder lock: guards the fields marked "decoder lock"
 
-    // Monotonic nanoseconds of the last decoded picture and the last access unit.
-    int64_t lastDecodedNs = 0;
-    int64_t lastUnitNs = 0;
+    int64_t lastDecodedNs = 0;  // decoder lock: monotonic time of the last decoded picture
+    int64_t lastUnitNs = 0;     // monotonic time of the last access unit
 
     TcpSocket socket;
     // Access units are gathered here from offset 0 and decoded in place; the
@@ -53,12 +57,13 @@ struct StreamInput {
     bool atUnitBoundary = true;
 
     const AVCodec* codec = nullptr;
-    AVCodecContext* decoder = nullptr;
+    AVCodecContext* decoder = nullptr;  // the context: decoder lock; the pointer: both locks
     AVFormatContext* demuxer = nullptr;
-    AVStream* videoStream = nullptr;
-    AVCodecParserContext* parser = nullptr;  // live sources only
-    AVBufferRef* hwDevice = nullptr;         // VAAPI device, when one answered
-    SwsContext* converter = nullptr;         // other pixel formats -> YUV420P
+    AVStream* videoStream = nullptr;          // pointer: both locks
+    AVCodecParserContext* parser = nullptr;   // live sources only
+    AVCodecContext* parserContext = nullptr;  // the parser's own (never opened) codec context
+    AVBufferRef* hwDevice = nullptr;          // decoder lock: VAAPI device, when one answered
+    SwsContext* converter = nullptr;          // decoder lock: other pixel formats -> YUV420P
     AVIOContext* io = nullptr;               // custom I/O over IORead (live sources)
 
     // Shuts the socket down and forgets the buffered fragment.

@@ -2,9 +2,10 @@
 // file (container from the file name's extension), timed by arrival because
 // the live stream carries no timestamps.
 //
-// Threads: the UI thread starts and stops; the video thread writes (from
-// Process) and stops (from Close, or itself when a write fails). Lock order:
-// input lock, then recorder lock.
+// Threads: the UI thread starts and stops; the video (receiving) thread
+// writes (from Process or Receive, as soon as each unit is read, timed by
+// its arrival) and stops (from Close, or itself when a write fails). Lock
+// order: input lock, then recorder lock.
 //
 // Every write result is checked. The muxer keeps the open Matroska cluster
 // in memory and the I/O layer buffers what it writes: clusters are closed at
@@ -44,6 +45,7 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     if (!input_->decoder || !input_->videoStream) return false;
 
     r.runningTime = 0;
+    r.lastStep = 0;
     r.packetCount = 0;
     r.recordedSeconds = 0;
     r.headerWritten = false;
@@ -131,7 +133,9 @@ void Stream::FailRecording_locked(const char* call, int rc) {
     lastRecordingPackets_ = written;
 }
 
-void Stream::WritePacket(AVPacket* packet) {
+void Stream::WritePacket(AVPacket* packet) { WritePacket(packet, MonotonicNs()); }
+
+void Stream::WritePacket(AVPacket* packet, int64_t arrival_ns) {
     std::lock_guard<std::mutex> lock(recorder_->lock);
     Recorder& r = *recorder_;
     if (!r.output || !r.outputStream) return;
@@ -158,31 +162,45 @@ void Stream::WritePacket(AVPacket* packet) {
             }
             r.headerWritten = true;
         }
-        r.lastWriteNs = MonotonicNs();
-        r.lastFlushNs = r.lastWriteNs;
+        r.lastWriteNs = arrival_ns;
+        r.lastFlushNs = MonotonicNs();
     }
     AVPacket* copy = av_packet_clone(packet);
     if (!copy) {
         FailRecording_locked("av_packet_clone", AVERROR(ENOMEM));
         return;
     }
-    int64_t now = MonotonicNs();
+    const int64_t now = MonotonicNs();
     ++r.packetCount;
 
-    int64_t step_us = (now - r.lastWriteNs) / 1000;
-    if (step_us < 1000) step_us = 1000;
-    if (step_us > 1000000) step_us = 1000000;
-    r.lastWriteNs = now;
-    int64_t step = av_rescale_q(step_us, AVRational{1, 1000000}, r.outputStream->time_base);
+    // A packet's time is its arrival: the first one at 0, each next one
+    // later by the time between their arrivals (at least 1 ms, so that the
+    // times always rise; at most 1 s, so that a pause of the camera does
+    // not become minutes of a frozen picture). Its duration is one frame
+    // interval of the stream: when the next one comes is not known yet, and
+    // a guess from the last step would make a burst after a stall end
+    // before the long packet in front of it.
+    const int rate = frameRate_.load();
+    const int64_t frame_us = rate >= 1 ? 1000000 / rate : 33333;
+    const int64_t frameStep = av_rescale_q(frame_us, AVRational{1, 1000000}, r.outputStream->time_base);
+    int64_t step_us = 0;
+    if (r.packetCount > 1) {
+        step_us = (arrival_ns - r.lastWriteNs) / 1000;
+        if (step_us < 1000) step_us = 1000;
+        if (step_us > 1000000) step_us = 1000000;
+        r.lastStep = av_rescale_q(step_us, AVRational{1, 1000000}, r.outputStream->time_base);
+        r.runningTime += r.lastStep;
+    }
+    r.lastWriteNs = arrival_ns;
 
     copy->stream_index = r.outputStream->index;
     copy->pts = r.runningTime;
     copy->dts = r.runningTime;
-    copy->duration = step;
+    copy->duration = frameStep;
     copy->pos = -1;
-    r.runningTime += step;
-    r.outputStream->duration = r.runningTime;
-    r.recordedSeconds = static_cast<double>(r.runningTime) * r.outputStream->time_base.num / r.outputStream->time_base.den;
+    r.outputStream->duration = r.runningTime + frameStep;
+    r.recordedSeconds =
+        static_cast<double>(r.runningTime + frameStep) * r.outputStream->time_base.num / r.outputStream->time_base.den;
 
     // The packet's bytes live in the stream's packet buffer, which the next
     // access unit overwrites: write and drain the interleaving queue now.

@@ -15,6 +15,7 @@ namespace AV {
 
 void Stream::Seek(double seconds) {
     std::lock_guard<std::mutex> lock(input_->lock);
+    std::lock_guard<std::mutex> decoderLock(input_->decoderLock);
     Input& in = *input_;
     if (duration_.load() <= 0 || !in.decoder || !in.videoStream || in.io) return;
 
