@@ -295,6 +295,19 @@ bool Stream::Open(const std::string& address, const Options& options) {
     }
     in.videoStream = stream;
     drained_ = false;
+    {
+        std::lock_guard<std::mutex> recorderLock(recorder_->lock);
+        Recorder& r = *recorder_;
+        if (r.sourceParameters == nullptr) r.sourceParameters = avcodec_parameters_alloc();
+        if (r.sourceParameters == nullptr || avcodec_parameters_copy(r.sourceParameters, stream->codecpar) < 0) {
+            LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::Open | the stream parameters could not be kept for recording");
+            FailOpen_locked();
+            return false;
+        }
+        r.sourceTimeBaseNum = stream->time_base.num;
+        r.sourceTimeBaseDen = stream->time_base.den;
+        r.sourceCodec = codec;
+    }
 
     int64_t now = MonotonicNs();
     in.lastDecodedNs = now;
@@ -643,6 +656,8 @@ void Stream::CloseInput_locked() {
     in.videoStream = nullptr;
     in.codec = nullptr;
     drained_ = false;
+    std::lock_guard<std::mutex> recorderLock(recorder_->lock);
+    recorder_->sourceCodec = nullptr;
 }
 
 }  // namespace AV

@@ -32,6 +32,8 @@
 #include "Video/AV/StreamInput.h"
 
 extern "C" {
+struct AVCodec;
+struct AVCodecParameters;
 struct AVPacket;
 }
 
@@ -62,6 +64,16 @@ struct StreamRecorder {
     bool headerFailureLogged = false;
     uint64_t flushCount = 0;  // times the file grew (closed clusters) in the current recording
     int64_t fileBytes = 0;    // bytes handed to the file so far
+
+    // What a recording copies from the open input, kept here by Open (and
+    // dropped by Close) so that starting a recording on the UI thread never
+    // takes the input lock, which the receiving thread holds while it waits
+    // on the socket. sourceCodec is null while no input is open.
+    AVCodecParameters* sourceParameters = nullptr;
+    int sourceTimeBaseNum = 1, sourceTimeBaseDen = 1000;  // the input stream's time base
+    const AVCodec* sourceCodec = nullptr;
+
+    ~StreamRecorder();
 };
 
 // The longest a Matroska cluster is kept open by the muxer. A quarter of a
@@ -152,6 +164,8 @@ public:
     bool IsRecording();       // takes the recorder lock
     bool IsRecording_locked() const { return recorder_->outputStream != nullptr; }
     double RecordedSeconds();
+    // Packets written to the current recording so far (takes the recorder lock).
+    int64_t RecordingPackets();
     // Packets of the last recording stopped (by any path, Close included).
     int64_t LastRecordingPackets() const { return lastRecordingPackets_.load(); }
     // Cluster flushes of the current (or last) recording.

@@ -31,18 +31,15 @@ extern "C" {
 
 namespace AV {
 
+StreamRecorder::~StreamRecorder() { avcodec_parameters_free(&sourceParameters); }
+
 bool Stream::StartRecording(const std::string& path) { return StartRecording(path, {}); }
 
 bool Stream::StartRecording(const std::string& path, const std::map<std::string, std::string>& metadata) {
-    {
-        std::lock_guard<std::mutex> lock(recorder_->lock);
-        if (recorder_->outputStream) return false;
-    }
-    std::lock_guard<std::mutex> inputLock(input_->lock);
     std::lock_guard<std::mutex> lock(recorder_->lock);
     Recorder& r = *recorder_;
-    if (r.output || r.outputStream) return false;  // started by another caller meanwhile
-    if (!input_->decoder || !input_->videoStream) return false;
+    if (r.output || r.outputStream) return false;  // one recording at a time
+    if (r.sourceCodec == nullptr || r.sourceParameters == nullptr) return false;  // no input open
 
     r.runningTime = 0;
     r.lastStep = 0;
@@ -63,14 +60,14 @@ bool Stream::StartRecording(const std::string& path, const std::map<std::string,
     }
     for (const auto& [key, value] : metadata) av_dict_set(&r.output->metadata, key.c_str(), value.c_str(), 0);
 
-    r.outputStream = avformat_new_stream(r.output, input_->codec);
+    r.outputStream = avformat_new_stream(r.output, r.sourceCodec);
     if (!r.outputStream) {
         LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | avformat_new_stream : NULL");
         StopRecording_locked();
         return false;
     }
-    r.outputStream->time_base = input_->videoStream->time_base;
-    rc = avcodec_parameters_copy(r.outputStream->codecpar, input_->videoStream->codecpar);
+    r.outputStream->time_base = AVRational{r.sourceTimeBaseNum, r.sourceTimeBaseDen};
+    rc = avcodec_parameters_copy(r.outputStream->codecpar, r.sourceParameters);
     if (rc < 0) {
         LOGF(LOG_ERROR, LOG_SRC_AV, "Stream::StartRecording | [%d] avcodec_parameters_copy : %s", rc,
                  AvErrorText(rc).c_str());
@@ -284,6 +281,11 @@ bool Stream::IsRecording() {
 double Stream::RecordedSeconds() {
     std::lock_guard<std::mutex> lock(recorder_->lock);
     return recorder_->recordedSeconds;
+}
+
+int64_t Stream::RecordingPackets() {
+    std::lock_guard<std::mutex> lock(recorder_->lock);
+    return static_cast<int64_t>(recorder_->packetCount);
 }
 
 }  // namespace AV
