@@ -314,6 +314,9 @@ std::shared_ptr<TextureGL> GCGL::CreateTexture(const void* pixels, int width, in
     if (pixels == nullptr || width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
     if (format != PixelFormatRGBA && format != PixelFormatBGRA) return nullptr;  // NV12 is for video frames only
     auto texture = std::make_shared<TextureGL>(pixels, width, height, format);
+    // The list only watches: forget the textures that have gone, or it
+    // (and the control blocks it pins) grows with every texture ever made.
+    std::erase_if(textures_, [](const std::weak_ptr<TextureGL>& t) { return t.expired(); });
     textures_.push_back(texture);
     return texture;
 }
