@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "Base/Alerts.h"
 #include "App/AppState.h"
@@ -139,6 +140,27 @@ void ApplyScaleChange(AppState& app) {
     app.UiScale = input::UiScaleFor(app.WindowDpi, app.UiDpi);
     RebuildForScale(app);
     FitWindowToScale(static_cast<SDL_Window*>(app.window), app.settings, app.UiScale);
+}
+
+// ORVEX_SCALE_CHANGES=N (the memory benchmark, orvex-bench-screen): N UI
+// scale changes through the same path as the system menu's, one every 10
+// frames once the first 240 frames are over, between the start-up design
+// DPI and 128 (75 % at 96).
+void ExerciseScale(AppState& app) {
+    static int left = -1, frames = 0, done = 0;
+    static int32_t startDpi = 0;
+    if (left < 0) {
+        const char* value = getenv("ORVEX_SCALE_CHANGES");
+        left = value != nullptr ? std::clamp(atoi(value), 0, 100000) : 0;
+        startDpi = app.settings.DPI;
+        if (left > 0) LOGF(LOG_INFO, LOG_SRC_MAIN, "UI scale exercise | %d changes (ORVEX_SCALE_CHANGES)", left);
+    }
+    if (left == 0 || ++frames < 240 || frames % 10 != 0) return;
+    const int32_t other = startDpi == 128 ? 96 : 128;
+    app.RequestedDpi = app.settings.DPI == startDpi ? other : startDpi;
+    --left;
+    ++done;
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "UI scale exercise | change %d to DPI %d", done, int(app.RequestedDpi));
 }
 
 // The camera steps (binding, view positions, suspension, slot pictures)
@@ -283,6 +305,7 @@ void RunFrame(AppState& app, pacing::FrameCost* cost) {
     PresentFrame(app, cost);
     input::TouchLatch(app.input);
     ApplyWindowMode(window, app.settings, app.WindowModeRequest);
+    ExerciseScale(app);
     ApplyScaleChange(app);
     SampleParameters(app, dtSeconds);
     StorageCheck(app);
