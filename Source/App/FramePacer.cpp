@@ -24,6 +24,11 @@ void FramePacer::PictureQueued(int64_t now_us) {
     lastPicture_us_ = now_us;
 }
 
+void FramePacer::PicturesWaiting() {
+    newContent_ = true;
+    newPicture_ = true;
+}
+
 void FramePacer::InputArrived(int64_t /*now_us*/) { newContent_ = true; }
 
 int64_t FramePacer::Due_us(int64_t now_us) const {

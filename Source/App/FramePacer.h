@@ -47,6 +47,12 @@ public:
 
     // A stream has queued a picture (the wake-up from a video thread).
     void PictureQueued(int64_t now_us);
+    // A frame has shown one picture of a stream whose queue still holds
+    // more (each frame takes one per stream): the next frame is due as for a
+    // new picture, so that a queue that has filled while the UI thread was
+    // held up drains at one picture per refresh instead of staying behind
+    // for as long as the stream runs. The picture interval is not touched.
+    void PicturesWaiting();
     // An input or window event arrived.
     void InputArrived(int64_t now_us);
     // How long the loop may wait for events before the next frame is due:
@@ -79,6 +85,7 @@ struct FrameCost {
     int64_t swap_us = 0;       // presenting (buffer swap)
     int64_t total_us = 0;      // the whole frame, end-of-frame steps included
     int64_t cpu_us = 0;        // UI thread CPU time of the frame
+    bool picturesLeft = false; // a stream's queue still held pictures after the frame took one
 };
 
 class FrameStats {

@@ -23,18 +23,23 @@ using pacing::FrameStats;
 constexpr int64_t kRefresh = FramePacer::kRefresh_us;
 
 struct Played {
-    std::vector<int64_t> waits_us;   // per picture: queued -> start of the frame that showed it
+    std::vector<int64_t> waits_us;   // per shown picture: queued -> start of the frame that showed it
+    std::vector<int64_t> shownAt_us; // when each of those frames started
     std::vector<int64_t> frames_us;  // frame start times
     int woken = 0;
 };
 
 // The loop of Studio.cpp's MainLoop with the pacer: wait for an event until
 // the frame is due, take one event per pass, else run a frame that lasts
-// `frameCost_us`. `arrivals_us` are the times pictures are queued (sorted).
+// `frameCost_us`.
+// Pictures are queued at `arrivals_us` (sorted) into a stream's queue of at
+// most four (the oldest dropped), with one wake-up for all that came while
+// the loop was busy; each frame shows the oldest one and tells the pacer
+// when more are waiting.
 Played Play(const std::vector<int64_t>& arrivals_us, int64_t end_us, int64_t frameCost_us) {
     FramePacer pacer;
     Played out;
-    std::vector<int64_t> queued;
+    std::vector<int64_t> queue;
     size_t next = 0;
     int64_t now = 0;
     while (now < end_us) {
@@ -42,10 +47,15 @@ Played Play(const std::vector<int64_t>& arrivals_us, int64_t end_us, int64_t fra
         EXPECT_GE(wait, 0);
         EXPECT_LE(wait, FramePacer::kLongestWait_us);
         const int64_t arrival = next < arrivals_us.size() ? arrivals_us[next] : std::numeric_limits<int64_t>::max();
-        if (arrival <= now + wait) {  // an event ends the wait (or is already there)
+        if (arrival <= now + wait) {  // a wake-up ends the wait (or is already there)
             now = std::max(now, arrival);
+            // Pictures queued while the loop was busy share one wake-up: a
+            // video thread pushes one only when none is pending.
+            while (next < arrivals_us.size() && arrivals_us[next] <= now) {
+                if (queue.size() >= 4) queue.erase(queue.begin());
+                queue.push_back(arrivals_us[next++]);
+            }
             pacer.PictureQueued(now);
-            queued.push_back(arrivals_us[next++]);
             continue;
         }
         if (wait > 0) {
@@ -54,9 +64,13 @@ Played Play(const std::vector<int64_t>& arrivals_us, int64_t end_us, int64_t fra
         }
         out.woken += pacer.FrameStarted(now) ? 1 : 0;
         out.frames_us.push_back(now);
-        for (int64_t q : queued) out.waits_us.push_back(now - q);
-        queued.clear();
+        if (!queue.empty()) {
+            out.waits_us.push_back(now - queue.front());
+            out.shownAt_us.push_back(now);
+            queue.erase(queue.begin());
+        }
         now += frameCost_us;
+        if (!queue.empty()) pacer.PicturesWaiting();
     }
     return out;
 }
@@ -109,6 +123,26 @@ TEST(FramePacer, QueuedPicturesAreShownAtOnceAndFramesStayOnePerRefresh) {
         EXPECT_GE(perSecond, c.minFramesPerSecond);
         EXPECT_LE(perSecond, 61.0);
     }
+}
+
+// The network holds three pictures back and delivers them together (or the
+// decoder catches up after a slow picture): three wait in the queue. They
+// drain at one per refresh, and within a second every picture is again
+// shown when it is queued; without the drain each later picture would be
+// shown two pictures late for as long as the stream runs.
+TEST(FramePacer, ABacklogAfterABurstDrains) {
+    constexpr int64_t kEnd = 6000000;
+    std::vector<int64_t> arrivals = Stream(7000, 33333, kEnd, 1000);
+    arrivals[90] = arrivals[91] = arrivals[92];
+    const int64_t burst = arrivals[92];
+    const Played p = Play(arrivals, kEnd, 8000);
+    int64_t worst = 0, after = 0;
+    for (size_t i = 0; i < p.waits_us.size(); ++i) {
+        if (p.shownAt_us[i] >= burst && p.shownAt_us[i] < burst + 300000) worst = std::max(worst, p.waits_us[i]);
+        if (p.shownAt_us[i] > burst + 1000000) after = std::max(after, p.waits_us[i]);
+    }
+    EXPECT_GT(worst, 15000) << "the burst did not hold pictures back";
+    EXPECT_EQ(after, 0) << "a picture a second after the burst still waited " << after << " us";
 }
 
 TEST(FramePacer, IdleFramesRunEveryRefreshAndPicturesWithinARefreshOfTheLastFrameWait) {

@@ -225,10 +225,16 @@ void UpdateSuspension(AppState& app) {
                              (app.PanelFlags & PanelSettings) != 0);
 }
 
-// Steps 8 and 9.
-void UpdatePictures(AppState& app) {
-    for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);
+// Steps 8 and 9; true when a stream still has queued pictures afterwards
+// (the pacer then runs the next frame as soon as a refresh allows).
+bool UpdatePictures(AppState& app) {
+    bool left = false;
+    for (int i = 0; i < app.boundSlotCount; ++i) {
+        UpdateSlotPicture(app, &app.slots[i]);
+        left = left || app.slots[i].stream.QueuedFrames() > 0;
+    }
     if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);
+    return left || Player().stream.QueuedFrames() > 0;
 }
 
 // Step 10.
@@ -293,7 +299,7 @@ void RunFrame(AppState& app, pacing::FrameCost* cost) {
     KeepSingleLayoutForOneCamera(app);
     UpdateSuspension(app);
     const int64_t picturesStart_us = MonotonicUs();
-    UpdatePictures(app);
+    cost->picturesLeft = UpdatePictures(app);
     const int64_t picturesEnd_us = MonotonicUs();
     cost->pictures_us = picturesEnd_us - picturesStart_us;
     WarnSlowCameraSteps(picturesEnd_us - cameraStepsStart_us);

@@ -261,6 +261,7 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
         const int64_t cpu0_us = ThreadCpu_us();
         RunFrame(app, &cost);
         cost.cpu_us = ThreadCpu_us() - cpu0_us;
+        if (cost.picturesLeft) pacer.PicturesWaiting();
         const int64_t end_us = MonotonicUs();
         stats.Add(cost, end_us);
         std::string line;
