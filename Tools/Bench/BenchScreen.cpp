@@ -58,6 +58,7 @@
 #include "CameraSim/VideoServer.h"
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
+#include "Support/Screenshot.h"
 #include "Support/Wait.h"
 
 namespace {
@@ -244,6 +245,14 @@ struct PlayerRun {
     double pollMedian_ms = 0, grabMedian_ms = 0;
 };
 
+// The whole screen into <build>/screenshots, to look at after a run.
+void SaveShot(const std::string& name) {
+    const fs::path folder = fs::path(kBuild) / "screenshots";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!testsupport::Screenshot(folder / name).ok) fprintf(stderr, "orvex-bench-screen: no screenshot %s\n", name.c_str());
+}
+
 bool Installed(const char* program) {
     const char* path = getenv("PATH");
     std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
@@ -380,6 +389,7 @@ PlayerRun RunPlayer(const Setup& s, ScreenReader& screen, const std::string& nam
         return run;
     }
     run.startup_s = static_cast<double>(MonotonicUs() - start) / 1e6;
+    SaveShot("bench-screen-" + lower + ".png");
     fprintf(stderr, "orvex-bench-screen: %s shows pictures after %.2f s (row at %.1f,%.1f, blocks of %.2f px)\n",
             name.c_str(), run.startup_s, place->x, place->y, place->block);
     Measure(screen, *place, which, s.pictures, std::chrono::seconds(60 + s.pictures / 10), child, &run);
@@ -614,6 +624,7 @@ int main(int argc, char** argv) {
                 fprintf(stderr, "orvex-bench-screen: no frame costs logged (log %s)\n", log.c_str());
                 return 1;
             }
+            SaveShot("bench-screen-two-views.png");
             const FrameCostsLine& f = lines.back();
             cpuPerFrame = f.cpuPerFrame_ms;
             procCpuPerFrame = f.frames > 0 ? (cpu1 - cpu0) * 1000.0 / f.frames : 0;
@@ -658,6 +669,7 @@ int main(int argc, char** argv) {
             WaitUntil([&] { return FrameCostLines(testfiles::ReadText(log)).size() >= 1 || !child.Running(); }, 30s,
                       100ms);
             const long rss100 = ResidentKb(child.Pid());
+            SaveShot("bench-screen-after-scale-changes.png");
             if (!done || !child.Running()) {
                 fprintf(stderr, "orvex-bench-screen: the scale changes did not finish (log %s)\n", log.c_str());
                 return 1;
