@@ -24,7 +24,8 @@
 //
 // Run it in a private network namespace with its own display:
 //   tools/with-netns tools/with-xvfb build/orvex-bench-screen [options]
-// Options: --pictures N (300), --minutes M (10), --only latency|costs,
+// Options: --pictures N (300), --minutes M (10), --only latency|costs|scale
+// (costs: (c) and (d); scale: (d) alone),
 // --players studio,mpv,ffplay (all three),
 // --studio-window WxH (1280x800, the latency run's window), --address A
 // (127.0.29.210). The last line is machine-readable.
@@ -243,6 +244,7 @@ struct PlayerRun {
     std::vector<double> latency_ms;
     double startup_s = 0;   // spawn to the first picture found
     double pollMedian_ms = 0, grabMedian_ms = 0;
+    std::string log;  // the player's output (the Studio's: its log lines)
 };
 
 // The whole screen into <build>/screenshots, to look at after a run.
@@ -379,6 +381,7 @@ PlayerRun RunPlayer(const Setup& s, ScreenReader& screen, const std::string& nam
         return run;
     }
     const std::string log = (s.root / (name + ".log")).string();
+    run.log = log;
     const int64_t start = MonotonicUs();
     ChildProcess child(argv, env, log);
     std::optional<RowPlace> place = Calibrate(screen, which, 90s, child);
@@ -533,9 +536,9 @@ int main(int argc, char** argv) {
         } else {
             s.windowW = 0;
         }
-        if (s.windowW <= 0 || (only != "" && only != "latency" && only != "costs")) {
+        if (s.windowW <= 0 || (only != "" && only != "latency" && only != "costs" && only != "scale")) {
             fprintf(stderr,
-                    "usage: orvex-bench-screen [--pictures N] [--minutes M] [--only latency|costs] [--players LIST] "
+                    "usage: orvex-bench-screen [--pictures N] [--minutes M] [--only latency|costs|scale] [--players LIST] "
                     "[--studio-window WxH] [--address A]\n");
             return 2;
         }
@@ -544,8 +547,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "orvex-bench-screen: options come in pairs (see the top of Tools/Bench/BenchScreen.cpp)\n");
         return 2;
     }
-    s.latency = only != "costs";
+    s.latency = only == "" || only == "latency";
     s.costs = only != "latency";
+    const bool twoViews = only == "" || only == "costs";
     if (getenv("DISPLAY") == nullptr || !OnlyLoopback()) {
         fprintf(stderr,
                 "orvex-bench-screen: needs its own display and a network namespace with only loopback:\n"
@@ -588,6 +592,9 @@ int main(int argc, char** argv) {
                                  {}, 1));
         unit->Stop();
         PrintLatency(runs);
+        // What each step of the Studio's frames cost meanwhile (its last whole 10 s window).
+        const std::vector<FrameCostsLine> costLines = FrameCostLines(testfiles::ReadText(runs[0].log));
+        if (!costLines.empty()) printf("  the Studio's frames: %s\n", costLines.back().text.c_str());
         printf("start-up to the first live picture: %.2f s (the Studio started -> its first picture found on the "
                "screen; the splash takes 3 s of it)\n",
                startupS);
@@ -602,7 +609,7 @@ int main(int argc, char** argv) {
         auto unit = StartUnit("127.0.29.211", s.stem, 1920, 1080, 2, 10);
         if (!unit) return 1;
         // (c) two live views side by side in a full-screen-sized window.
-        {
+        if (twoViews) {
             const std::string log = (s.root / "studio-two.log").string();
             ChildProcess child({studio}, PrepareStudio(s, "studio-two", StudioSettings(s, "SplitVertical", 1920, 1080)),
                                log);
