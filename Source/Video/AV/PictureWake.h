@@ -6,8 +6,9 @@
 //
 // Threads: NotifyPictureQueued runs on the video thread that queued the
 // picture (a slot's thread, the player's), with that stream's frame lock
-// held (its queue lock released): the hook must be quick, must not block and
-// must not call back into the stream.
+// held (its queue lock released): the hook must be quick and must not block;
+// of the stream it may only use what takes the queue lock alone
+// (PopFrame, QueuedFrames), which comes after the frame lock.
 #pragma once
 
 namespace AV {
