@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "Base/Thread.h"
@@ -17,14 +18,28 @@ namespace {
 
 struct Woken {
     std::atomic<int> calls{0};
-    std::atomic<int> poppableAtCall{0};  // calls that found the picture already in the queue
+    std::atomic<int> poppableAtCall{0};  // calls that found their picture queued (or already popped)
     AV::Stream* stream = nullptr;
+    // Held by the popping thread around PopFrame and the count, and by the
+    // hook while it compares, so that a picture is never between the queue
+    // and the count (order: the stream's frame lock, this, the queue lock).
+    std::mutex popLock;
+    int popped = 0;
 };
 
 void OnQueued(void* user) {
     auto* w = static_cast<Woken*>(user);
-    ++w->calls;
-    if (w->stream->QueuedFrames() > 0) ++w->poppableAtCall;
+    const int call = ++w->calls;
+    std::lock_guard<std::mutex> guard(w->popLock);
+    if (w->popped + static_cast<int>(w->stream->QueuedFrames()) >= call) ++w->poppableAtCall;
+}
+
+int PopAll(Woken& w) {
+    int n = 0;
+    std::lock_guard<std::mutex> guard(w.popLock);
+    while (w.stream->PopFrame()) ++n;
+    w.popped += n;
+    return n;
 }
 
 TEST(PictureWake, EveryQueuedPictureRunsTheHookOnTheDecodingThread) {
@@ -41,16 +56,16 @@ TEST(PictureWake, EveryQueuedPictureRunsTheHookOnTheDecodingThread) {
     std::thread decoder = base::StartThread("wake-decoder", [&] {
         while (!stop && stream.IsOpen()) stream.Process();
     });
-    int popped = 0;
     const bool enough = testsupport::WaitUntil(
         [&] {
-            while (stream.PopFrame()) ++popped;
+            PopAll(woken);
             return woken.calls >= 20;
         },
         std::chrono::seconds(30), std::chrono::milliseconds(2));
     stop = true;
     decoder.join();
-    while (stream.PopFrame()) ++popped;
+    PopAll(woken);
+    const int popped = woken.popped;
     ASSERT_TRUE(enough) << woken.calls << " wake-ups";
     // One wake-up per queued picture (a queue of four may drop a few when
     // this thread is not scheduled for a while; then fewer are popped).
