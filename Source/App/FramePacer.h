@@ -16,7 +16,10 @@
 //     half a refresh after that picture's time, so that it never takes the
 //     refresh the picture needs (a picture that comes does the idle frame's
 //     work). The picture time is expected from the last picture and the
-//     mean interval between pictures.
+//     mean interval between pictures;
+//   - and while a stream's queue still holds pictures after a frame (each
+//     frame shows one per stream), as for a new picture: a queue that filled
+//     while the UI thread was held up drains at one picture per refresh.
 //
 // FrameStats: per-frame costs of the UI thread (picture uploads, the UI
 // build, drawing, the swap, CPU time) collected over a window and summed up
