@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <set>
 
 #include "CameraSim/VideoEncoder.h"
@@ -182,6 +184,32 @@ TEST(SimVideo, PlainPortIsPlainH264ThatFfprobeIdentifies) {
     while (fgets(line, sizeof line, p)) out += line;
     pclose(p);
     EXPECT_EQ(out, "h264,320,240\n");
+}
+
+// Every picture on the plain port is followed by an access-unit delimiter,
+// so a reader knows it is complete without waiting for the next picture:
+// the stream's delimiters and its pictures (first slices) alternate.
+TEST(SimVideo, PlainPortEndsEveryPictureWithADelimiter) {
+    auto unit = StartUnit("127.0.23.7", 320, 240, 30, [](camsim::Options& o) { o.plainVideo = true; });
+    ASSERT_TRUE(unit);
+    RawVideo raw("127.0.23.7", 9012);
+    ASSERT_TRUE(raw.Connected());
+    std::vector<uint8_t> bytes;
+    std::string order;  // 'D' delimiter, 'P' a picture's first slice
+    uint8_t chunk[4096];
+    while (std::count(order.begin(), order.end(), 'D') < 20) {
+        ASSERT_TRUE(raw.Read(chunk, 1)) << "the stream ended after " << order;
+        bytes.push_back(chunk[0]);
+        const size_t n = bytes.size();
+        // A NAL header byte after a 3-byte start code (the 4-byte form ends the same way).
+        if (n < 5 || bytes[n - 5] != 0 || bytes[n - 4] != 0 || bytes[n - 3] != 1) continue;
+        const int type = bytes[n - 2] & 0x1F;
+        if (type == 9) order += 'D';
+        // Slices (1 and 5) whose first_mb_in_slice is 0: the first bit after the header is 1.
+        if ((type == 1 || type == 5) && (bytes[n - 1] & 0x80) != 0) order += 'P';
+    }
+    ASSERT_GE(order.size(), 39u) << order;
+    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i % 2 == 0 ? 'P' : 'D') << order;
 }
 
 TEST(SimVideo, DropOptionMarksFragments) {

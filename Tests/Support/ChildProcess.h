@@ -50,6 +50,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }  // for /proc readings (benchmarks)
     void Signal(int sig) const {
         if (pid_ > 0 && !ended_) kill(pid_, sig);
     }

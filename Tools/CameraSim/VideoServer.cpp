@@ -223,7 +223,18 @@ void VideoChannel::RunReplay() {
 // ---- connections ------------------------------------------------------------------
 
 bool VideoChannel::SendUnit(int fd, const AccessUnit& au, bool framed, uint32_t* rng, uint64_t* fragments) {
-    if (!framed) return SendAllFd(fd, au.bytes.data(), au.bytes.size());
+    if (!framed) {
+        // A plain byte stream has no end-of-picture mark: a reader's parser
+        // only knows a picture is complete when the next one starts. An
+        // access-unit delimiter right behind every picture (it opens the next
+        // access unit) lets a player decode each picture as soon as it is here.
+        static constexpr uint8_t kDelimiter[] = {0, 0, 0, 1, 0x09, 0xF0};
+        std::vector<uint8_t> out;
+        out.reserve(au.bytes.size() + sizeof kDelimiter);
+        out.insert(out.end(), au.bytes.begin(), au.bytes.end());
+        out.insert(out.end(), kDelimiter, kDelimiter + sizeof kDelimiter);
+        return SendAllFd(fd, out.data(), out.size());
+    }
     const int dropEvery = unit_.Opts().videoDropFragmentEvery;
     std::vector<uint8_t> out;
     out.reserve(au.bytes.size() + au.bytes.size() / 200 + 64);

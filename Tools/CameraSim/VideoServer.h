@@ -1,7 +1,8 @@
 // Live video of the simulated unit: ports 8012 and 8013 (channel 0 and 1)
 // send H.264 access units cut into framed fragments (8-byte header: 0, 0, 2,
 // flags, big-endian length; 0x04 ends an access unit, 0x20 drops it), and
-// with --plain-video ports 9012 and 9013 send the same stream unframed.
+// with --plain-video ports 9012 and 9013 send the same stream unframed, each
+// picture followed by an access-unit delimiter (which begins the next one).
 //
 // Each channel has one encoder thread that publishes access units into a
 // short ring; every connection thread sends them in order, starting at a key

@@ -1,4 +1,4 @@
-// Sections: pacing; slot pictures and the latency probe; RenderFrame;
+// Sections: clocks; slot pictures and the latency probe; RenderFrame;
 // end-of-frame steps; RunFrame.
 #include "App/Gui/Frame.h"
 #include "Base/Clock.h"
@@ -9,10 +9,11 @@
 #include <time.h>
 
 #include <algorithm>
-#include <thread>
+#include <cstdlib>
 
 #include "Base/Alerts.h"
 #include "App/AppState.h"
+#include "App/FramePacer.h"
 #include "App/CameraBinding.h"
 #include "App/FrameHooks.h"
 #include "App/Gui/EventHandler.h"
@@ -43,20 +44,9 @@ struct FrameClock {
 };
 FrameClock g_clock;  // UI thread
 
-constexpr int64_t kFramePeriod_us = 16666;
-
 }  // namespace
 
-// ---- pacing ---------------------------------------------------------------------
-
-int64_t PacingSleep_us(int64_t e) {
-    if (e < 0) return 1000;
-    if (e > kFramePeriod_us) return 0;
-    const int64_t r = kFramePeriod_us - e;
-    // The remainder of the period, so the loop keeps about 60 frames per second
-    // even where presenting does not wait for the vertical blank.
-    return r >= 1000 ? r : 0;
-}
+// ---- clocks ------------------------------------------------------------------------
 
 int64_t ClampFrameTime_us(int64_t dt) { return std::clamp<int64_t>(dt, 0, 33332); }
 
@@ -152,6 +142,27 @@ void ApplyScaleChange(AppState& app) {
     FitWindowToScale(static_cast<SDL_Window*>(app.window), app.settings, app.UiScale);
 }
 
+// ORVEX_SCALE_CHANGES=N (the memory benchmark, orvex-bench-screen): N UI
+// scale changes through the same path as the system menu's, one every 10
+// frames once the first 240 frames are over, between the start-up design
+// DPI and 128 (75 % at 96).
+void ExerciseScale(AppState& app) {
+    static int left = -1, frames = 0, done = 0;
+    static int32_t startDpi = 0;
+    if (left < 0) {
+        const char* value = getenv("ORVEX_SCALE_CHANGES");
+        left = value != nullptr ? std::clamp(atoi(value), 0, 100000) : 0;
+        startDpi = app.settings.DPI;
+        if (left > 0) LOGF(LOG_INFO, LOG_SRC_MAIN, "UI scale exercise | %d changes (ORVEX_SCALE_CHANGES)", left);
+    }
+    if (left == 0 || ++frames < 240 || frames % 10 != 0) return;
+    const int32_t other = startDpi == 128 ? 96 : 128;
+    app.RequestedDpi = app.settings.DPI == startDpi ? other : startDpi;
+    --left;
+    ++done;
+    LOGF(LOG_INFO, LOG_SRC_MAIN, "UI scale exercise | change %d to DPI %d", done, int(app.RequestedDpi));
+}
+
 // The camera steps (binding, view positions, suspension, slot pictures)
 // only pick up what worker threads published; a frame they hold up for long
 // means the UI thread waited on a camera thread, which it must never do.
@@ -176,17 +187,11 @@ void StorageCheck(AppState& app) {
 
 namespace {
 
-// Steps 1-2: sleeps or yields once, then returns the clamped frame time.
+// Steps 1-2: the clamped time since the previous frame. The main loop has
+// already waited for this frame to be due (FramePacer).
 int64_t PaceFrame() {
-    const int64_t before = MonotonicUs();
-    if (g_clock.frameStart_us == 0) g_clock.frameStart_us = before;
-    const int64_t sleep_us = PacingSleep_us(before - g_clock.frameStart_us);
-    if (sleep_us > 0) {
-        std::this_thread::sleep_for(std::chrono::microseconds(sleep_us));
-    } else {
-        std::this_thread::yield();
-    }
     const int64_t now = MonotonicUs();
+    if (g_clock.frameStart_us == 0) g_clock.frameStart_us = now;
     const int64_t dt_us = ClampFrameTime_us(now - g_clock.frameStart_us);
     g_clock.frameStart_us = now;
     return dt_us;
@@ -222,10 +227,16 @@ void UpdateSuspension(AppState& app) {
                              (app.PanelFlags & PanelSettings) != 0);
 }
 
-// Steps 8 and 9.
-void UpdatePictures(AppState& app) {
-    for (int i = 0; i < app.boundSlotCount; ++i) UpdateSlotPicture(app, &app.slots[i]);
+// Steps 8 and 9; true when a stream still has queued pictures afterwards
+// (the pacer then runs the next frame as soon as a refresh allows).
+bool UpdatePictures(AppState& app) {
+    bool left = false;
+    for (int i = 0; i < app.boundSlotCount; ++i) {
+        UpdateSlotPicture(app, &app.slots[i]);
+        left = left || app.slots[i].stream.QueuedFrames() > 0;
+    }
     if (Hooks().updatePlayerPicture) Hooks().updatePlayerPicture(app);
+    return left || Player().stream.QueuedFrames() > 0;
 }
 
 // Step 10.
@@ -249,13 +260,17 @@ void FollowDrawableSize(AppState& app, SDL_Window* window) {
     }
 }
 
-// Step 14: the UI's draw data, then present.
-void PresentFrame(AppState& app) {
+// Step 14: the UI's draw data, then present; the two times go to `cost`.
+void PresentFrame(AppState& app, pacing::FrameCost* cost) {
     if (app.gc == nullptr) return;
     std::lock_guard<std::mutex> guard(app.deviceLock);
+    const int64_t start_us = MonotonicUs();
     ImDrawData* data = ImGui::GetDrawData();
     if (data != nullptr && data->Valid && !app.windowMinimized) ImGui_ImplOpenGL3_RenderDrawData(data);
+    const int64_t drawn_us = MonotonicUs();
     app.gc->Present();
+    cost->draw_us = drawn_us - start_us;
+    cost->swap_us = MonotonicUs() - drawn_us;
 }
 
 // Step 18: the parameter sampler runs every 33 ms of frame time.
@@ -274,8 +289,9 @@ void ParkPointer(AppState& app) {
 
 }  // namespace
 
-void RunFrame(AppState& app) {
+void RunFrame(AppState& app, pacing::FrameCost* cost) {
     SDL_Window* window = static_cast<SDL_Window*>(app.window);
+    const int64_t frameStart_us = MonotonicUs();
     const int64_t dt_us = PaceFrame();
     const double dtSeconds = AdvanceClocks(app, dt_us);
     SaveQueuedSnapshots(app);
@@ -284,19 +300,26 @@ void RunFrame(AppState& app) {
     AssignViewPositions(app);
     KeepSingleLayoutForOneCamera(app);
     UpdateSuspension(app);
-    UpdatePictures(app);
-    WarnSlowCameraSteps(MonotonicUs() - cameraStepsStart_us);
+    const int64_t picturesStart_us = MonotonicUs();
+    cost->picturesLeft = UpdatePictures(app);
+    const int64_t picturesEnd_us = MonotonicUs();
+    cost->pictures_us = picturesEnd_us - picturesStart_us;
+    WarnSlowCameraSteps(picturesEnd_us - cameraStepsStart_us);
     ClearRenderTarget(app);
     FollowDrawableSize(app, window);
+    const int64_t buildStart_us = MonotonicUs();
     RenderFrame(app);
-    PresentFrame(app);
+    cost->build_us = MonotonicUs() - buildStart_us;
+    PresentFrame(app, cost);
     input::TouchLatch(app.input);
     ApplyWindowMode(window, app.settings, app.WindowModeRequest);
+    ExerciseScale(app);
     ApplyScaleChange(app);
     SampleParameters(app, dtSeconds);
     StorageCheck(app);
     RecordWindowGeometry(window, app.settings);
     ParkPointer(app);
+    cost->total_us = MonotonicUs() - frameStart_us;
 }
 
 }  // namespace gui

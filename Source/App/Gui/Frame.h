@@ -1,4 +1,4 @@
-// One pass of the main loop's frame: pacing, clocks, camera binding, slot
+// One pass of the main loop's frame: clocks, camera binding, slot
 // pictures, the UI frame, render and present, then the end-of-frame steps
 // (touch latch, window mode, UI scale, sampler, storage check, window
 // geometry, pointer park). UI thread only.
@@ -10,12 +10,12 @@ struct AppState;
 namespace AV {
 struct CameraSlot;
 }
+namespace pacing {
+struct FrameCost;
+}
 
 namespace gui {
 
-// Pacing: microseconds to sleep before a frame that starts e microseconds
-// after the previous one (0 = yield). At most one sleep per frame.
-int64_t PacingSleep_us(int64_t elapsed_us);
 // Frame time fed to the clocks: limited to 0 .. 33,332 microseconds.
 int64_t ClampFrameTime_us(int64_t dt_us);
 
@@ -32,8 +32,9 @@ void UpdatePlayerPicture(AppState& app);
 // Draws one UI frame (RenderFrame): nothing while minimized.
 void RenderFrame(AppState& app);
 
-// Runs one whole frame.
-void RunFrame(AppState& app);
+// Runs one whole frame now (the main loop's FramePacer decides when) and
+// fills `cost` with the times of its steps.
+void RunFrame(AppState& app, pacing::FrameCost* cost);
 
 // Applies a changed UI scale: style, fonts, renderer font texture, images.
 void RebuildForScale(AppState& app);

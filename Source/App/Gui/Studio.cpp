@@ -6,16 +6,21 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 #include "App/AppState.h"
 #include "App/FrameHooks.h"
+#include "App/FramePacer.h"
 #include "App/Gui/EventHandler.h"
 #include "App/Gui/Frame.h"
 #include "App/Gui/HitTest.h"
 #include "App/Gui/WindowPlacement.h"
+#include "Base/Clock.h"
 #include "Base/Log.h"
 #include "Base/Version.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
@@ -30,6 +35,7 @@
 #include "UI/CameraView.h"
 #include "UI/Panels.h"
 #include "UI/Style.h"
+#include "Video/AV/PictureWake.h"
 #include "Video/Camera/Mdns.h"
 
 namespace gui {
@@ -170,12 +176,54 @@ bool WatchDisplay(AppState& app, void (*onLost)()) {
     return false;
 }
 
+namespace {
+
+// The wake-up a video thread sends when its stream queues a picture: one SDL
+// user event at a time (the flag is set by the video thread that pushes it
+// and cleared by the UI thread when it takes it), so that a UI thread busy
+// for a while finds one wake-up, not a queue of them.
+Uint32 g_pictureEvent = 0;  // written by the UI thread before the hook is installed
+std::atomic<bool> g_pictureEventPending{false};
+
+void OnPictureQueued(void*) {
+    if (g_pictureEventPending.exchange(true)) return;
+    SDL_Event event{};
+    event.type = g_pictureEvent;
+    if (SDL_PushEvent(&event) != 1) g_pictureEventPending = false;  // filtered or full: the idle frame shows it
+}
+
+int64_t ThreadCpu_us() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// Waits for the next event until `wait_us` have passed (SDL counts in whole
+// milliseconds: rounded up, so the frame is never started early); a wait of
+// 0 only polls.
+bool NextEvent(SDL_Event* event, int64_t wait_us) {
+    if (wait_us <= 0) return SDL_PollEvent(event) == 1;
+    return SDL_WaitEventTimeout(event, static_cast<int>((wait_us + 999) / 1000)) == 1;
+}
+
+}  // namespace
+
 int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
     instance.Listen();  // the window exists: a second instance may hand over now
     Recording().holdAwake = [&power](bool recording) { HoldAwakeWhileRecording(power, recording); };
+    g_pictureEvent = SDL_RegisterEvents(1);
+    if (g_pictureEvent != static_cast<Uint32>(-1)) AV::SetPictureQueuedHook(OnPictureQueued, nullptr);
+    else LOGF(LOG_WARN, LOG_SRC_MAIN, "MainLoop | no SDL user event left: new pictures wait for the next frame");
     struct ReleaseHook {
-        ~ReleaseHook() { Recording().holdAwake = nullptr; }  // `power` outlives the loop only
+        // `power` outlives the loop only. A video thread that has just read
+        // the picture hook may still push one event; SDL outlives the slots.
+        ~ReleaseHook() {
+            Recording().holdAwake = nullptr;
+            AV::SetPictureQueuedHook(nullptr, nullptr);
+        }
     } releaseHook;
+    pacing::FramePacer pacer;
+    pacing::FrameStats stats;
     for (;;) {
         if (StopSignalPending()) {
             if (LastStopSignal() == SIGHUP) {
@@ -191,17 +239,33 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
         }
         if (app.quitRequested.exchange(false)) return 0;  // the title bar's close
         SDL_Event event;
-        if (SDL_PollEvent(&event)) {
+        if (NextEvent(&event, pacer.Wait_us(MonotonicUs()))) {
+            if (event.type == g_pictureEvent) {
+                g_pictureEventPending = false;  // before the frame pops: a later picture wakes again
+                pacer.PictureQueued(MonotonicUs());
+                continue;
+            }
+            pacer.InputArrived(MonotonicUs());
             if (!HandleEvent(app, event)) return 0;
             continue;  // one event per pass; no frame in this pass
         }
+        if (pacer.Wait_us(MonotonicUs()) > 0) continue;  // the wait ended early
         if (instance.PollRaiseRequest()) RaiseMainWindow(Window(app));
         if (power.Poll()) {
             LOGF(LOG_WARN, LOG_SRC_MAIN, "EmergencyStop | low power shutdown");
             if (Hooks().emergencyStop) Hooks().emergencyStop(app);
             power.SleepHandled();
         }
-        RunFrame(app);
+        pacing::FrameCost cost;
+        cost.woken = pacer.FrameStarted(MonotonicUs());
+        const int64_t cpu0_us = ThreadCpu_us();
+        RunFrame(app, &cost);
+        cost.cpu_us = ThreadCpu_us() - cpu0_us;
+        if (cost.picturesLeft) pacer.PicturesWaiting();
+        const int64_t end_us = MonotonicUs();
+        stats.Add(cost, end_us);
+        std::string line;
+        if (stats.TakeReport(end_us, &line)) LOGF(LOG_DEBUG, LOG_SRC_MAIN, "%s", line.c_str());
     }
 }
 

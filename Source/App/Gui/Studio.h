@@ -33,7 +33,9 @@ void PrepareUi(AppState& app);
 // The display connection's loss runs `onLost` (see WatchDisplayConnection).
 bool WatchDisplay(AppState& app, void (*onLost)());
 
-// The main loop: one event per pass, else one frame; ends on window close,
+// The main loop: one event per pass, else one frame when the FramePacer
+// says one is due (a video thread's wake-up for a queued picture counts as
+// an event, so the picture is presented at once); ends on window close,
 // SDL_QUIT, SIGINT/SIGTERM (exit code 0) or SIGHUP (after the emergency
 // stop; exit code kExitDisplayLost).
 int MainLoop(AppState& app, SingleInstance& instance, Power& power);

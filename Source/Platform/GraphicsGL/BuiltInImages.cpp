@@ -122,9 +122,14 @@ std::shared_ptr<TextureGL> LoadBlock(GC* gc, const uint8_t* block, size_t size, 
 
 int LoadBuiltInImages(GC* gc, float uiScale, const EmbeddedBlocks& blocks, BuiltInImages* images) {
     if (gc == nullptr) return 0;
-    images->makerLogoTexture = LoadBlock(gc, blocks.makerLogo, blocks.makerLogoSize, "logo");
-    images->atlas = LoadBlock(gc, blocks.iconAtlas, blocks.iconAtlasSize, "icon atlas");
-    images->reflectionMap = LoadBlock(gc, blocks.reflectionMap, blocks.reflectionMapSize, "reflection map");
+    // The pictures do not depend on the scale: each is decoded and uploaded
+    // once and kept until ReleaseBuiltInImages; a scale change only resizes
+    // the records.
+    if (!images->makerLogoTexture)
+        images->makerLogoTexture = LoadBlock(gc, blocks.makerLogo, blocks.makerLogoSize, "logo");
+    if (!images->atlas) images->atlas = LoadBlock(gc, blocks.iconAtlas, blocks.iconAtlasSize, "icon atlas");
+    if (!images->reflectionMap)
+        images->reflectionMap = LoadBlock(gc, blocks.reflectionMap, blocks.reflectionMapSize, "reflection map");
     BuildIconRecords(*images, uiScale);
     return int(bool(images->makerLogoTexture)) + int(bool(images->atlas)) + int(bool(images->reflectionMap));
 }

@@ -6,7 +6,8 @@
 // into textures and makes one GL::ImageQuad per icon: texture = the atlas,
 // texture rectangle = the icon's pixel rectangle / 512, size = pixel size x
 // UiScale, colour white. It runs at start-up and again after every UI scale
-// or DPI change (the sizes follow the scale).
+// or DPI change: the textures are made only the first time, the records'
+// sizes follow the scale every time.
 //
 // Threading: UI thread only.
 #pragma once
@@ -85,8 +86,9 @@ EmbeddedBlocks ProgramBlocks();
 // colour (white) and texture (images.atlas), and the maker's-logo record.
 void BuildIconRecords(BuiltInImages& images, float uiScale);
 
-// Decompresses the blocks, makes their textures with LoadTextureFromMemory and
-// builds the icon records into `images`. Skipped entirely when gc is null.
+// Decompresses the blocks, makes their textures with LoadTextureFromMemory
+// (only those `images` does not hold yet) and builds the icon records into
+// `images`. Skipped entirely when gc is null.
 // An image that fails to decompress or decode is logged and skipped: its
 // texture stays empty (the icons of a missing atlas draw as empty rectangles).
 // Returns the number of images loaded (0 to 3).

@@ -298,7 +298,11 @@ void GCGL::Clear(float r, float g, float b, float a) {
     glViewport(0, 0, targetWidth_, targetHeight_);
     glClearColor(r, g, b, a);
     glClearDepth(1.0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The stencil is unused, but clearing it with the depth lets a combined
+    // depth/stencil buffer be cleared whole instead of masked (about 2 ms a
+    // frame at 1280x800 with the software rasteriser).
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
 void GCGL::Present() {
@@ -314,6 +318,9 @@ std::shared_ptr<TextureGL> GCGL::CreateTexture(const void* pixels, int width, in
     if (pixels == nullptr || width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
     if (format != PixelFormatRGBA && format != PixelFormatBGRA) return nullptr;  // NV12 is for video frames only
     auto texture = std::make_shared<TextureGL>(pixels, width, height, format);
+    // The list only watches: forget the textures that have gone, or it
+    // (and the control blocks it pins) grows with every texture ever made.
+    std::erase_if(textures_, [](const std::weak_ptr<TextureGL>& t) { return t.expired(); });
     textures_.push_back(texture);
     return texture;
 }

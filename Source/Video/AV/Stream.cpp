@@ -10,6 +10,7 @@
 #include "Video/AV/Stream.h"
 #include "Base/Clock.h"
 #include "Video/AV/DurationProbe.h"
+#include "Video/AV/PictureWake.h"
 
 #include <glob.h>
 
@@ -565,6 +566,7 @@ void Stream::QueueFrame(const std::shared_ptr<Frame>& frame) {
         queue_.push_back(frame);
     }
     if (current_ == frame) current_.reset();
+    NotifyPictureQueued();
 }
 
 std::shared_ptr<Frame> Stream::PopFrame() {

@@ -128,6 +128,29 @@ TEST(IconRecords, ScaleTwoSizes) {
     EXPECT_EQ(images.close.width, 16.0f);
 }
 
+// A scale change (any number of them) decodes and uploads nothing again:
+// the same three textures stay, the records follow the scale.
+TEST(IconRecords, ScaleChangesKeepTheTextures) {
+    FakeGC gc;
+    BuiltInImages images;
+    ASSERT_EQ(GL::LoadBuiltInImages(&gc, 1.0f, GL::ProgramBlocks(), &images), 3);
+    const int loads = gc.textureLoads;
+    EXPECT_EQ(loads, 3);
+    const std::shared_ptr<GL::TextureGL> atlas = images.atlas, logo = images.makerLogoTexture,
+                                         reflection = images.reflectionMap;
+    for (int i = 0; i < 100; ++i) {
+        const float scale = i % 2 == 0 ? 1.5f : 1.0f;
+        ASSERT_EQ(GL::LoadBuiltInImages(&gc, scale, GL::ProgramBlocks(), &images), 3);
+        EXPECT_EQ(images.record.width, 96.0f * scale);
+    }
+    EXPECT_EQ(gc.textureLoads, loads);
+    EXPECT_EQ(images.atlas, atlas);
+    EXPECT_EQ(images.makerLogoTexture, logo);
+    EXPECT_EQ(images.reflectionMap, reflection);
+    EXPECT_EQ(images.close.texture, atlas);
+    EXPECT_EQ(atlas.use_count(), 1 + long(GL::IconTable().size()) + 1) << "the records and images.atlas only";
+}
+
 TEST(LoadBuiltInImages, SkippedWithoutGraphicsContext) {
     BuiltInImages images;
     images.record.width = 5.0f;
