@@ -38,9 +38,9 @@ struct MediaEntry {
 // Prefix of files named while no session exists.
 inline constexpr const char* kDefaultSessionName = "ORVEX";
 
-// "%s-%02d.%02d.%02d.%03d-%s-%u-%d.%s" (at most 279 characters). A path
-// separator or NUL in `session` becomes '_' so a name can never leave the
-// storage folder.
+// "%s-%02d.%02d.%02d.%03d-%s-%u-%d.%s", the session name kept whole however
+// long it is. A path separator or NUL in `session` becomes '_' so a name can
+// never leave the storage folder.
 std::string MediaFileName(std::string_view session, const MediaEntry& entry);
 bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry* entry);
 std::string SessionDataFileName(std::string_view session);
