@@ -106,6 +106,10 @@ bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry*
     // Everything before the '-' that precedes the time token; a session name may hold '-'.
     const size_t timeStart = static_cast<size_t>(rawTime.data() - name.data());
     const std::string sessionName = TrimUnicodeSpace(name.substr(0, timeStart > 0 ? timeStart - 1 : 0));
+    // A name with nothing (or only spaces) before its time is foreign: an
+    // empty session name reads as "no session loaded" in the store, and the
+    // name written for it would not parse back.
+    if (sessionName.empty()) return false;
 
     if (t2.empty()) return false;
     MediaType type = MediaType::None;

@@ -52,6 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Job-99999999999999.00.00.000-V-1-0.mkv", false, "", MediaType::None, 0, 0, 0},
         NameCase{"Job-00.00.00.000-V-1-2147483647.mkv", true, "Job", MediaType::Video, 0, 1, 2147483647},
         NameCase{"Job-00.00.00.000-V-1-3000000000.mkv", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"\t-00.*00.01.00-V-2-SS", false, "", MediaType::None, 0, 0, 0},
+        NameCase{" -00.00.01.000-V-2-0.mkv", false, "", MediaType::None, 0, 0, 0},
         NameCase{"a-b-c-d", false, "", MediaType::None, 0, 0, 0},
         NameCase{".", false, "", MediaType::None, 0, 0, 0},
         NameCase{"", false, "", MediaType::None, 0, 0, 0}));
