@@ -43,8 +43,8 @@ std::vector<Session> ScanNames(const std::vector<std::string>& names) {
     std::string sessionName;
     MediaEntry entry;
     for (const std::string& name : names) {
-        // Refuses, among others, a name with nothing (or only spaces) before
-        // its time: it belongs to no session.
+        // Refuses, among others, a name with nothing but spaces and dashes
+        // before its time: it belongs to no session.
         if (!ParseMediaFileName(name, &sessionName, &entry)) continue;
         auto found = index.find(sessionName);
         size_t i;

@@ -106,10 +106,11 @@ bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry*
     // Everything before the '-' that precedes the time token; a session name may hold '-'.
     const size_t timeStart = static_cast<size_t>(rawTime.data() - name.data());
     const std::string sessionName = TrimUnicodeSpace(name.substr(0, timeStart > 0 ? timeStart - 1 : 0));
-    // A name with nothing (or only spaces) before its time is foreign: an
+    // A name with nothing but spaces and '-' before its time is foreign: an
     // empty session name reads as "no session loaded" in the store, and the
-    // name written for it would not parse back.
-    if (sessionName.empty()) return false;
+    // name written for a session of dashes alone would not parse back (its
+    // dashes merge with the separator before the time).
+    if (sessionName.find_first_not_of('-') == std::string::npos) return false;
 
     if (t2.empty()) return false;
     MediaType type = MediaType::None;
@@ -227,5 +228,8 @@ bool IsAcceptableSessionName(std::string_view name) {
         ++characters;
     }
     if (name == "." || name == "..") return false;
+    // Nothing but spaces and dashes: the media names written for it would
+    // read back as belonging to no session, and the files would not be listed.
+    if (TrimUnicodeSpace(name).find_first_not_of('-') == std::string::npos) return false;
     return characters <= 40;
 }

@@ -72,6 +72,7 @@ std::string ExportFileName(std::string_view prefix, const MediaEntry& entry, con
 std::string MediaTimeLabel(std::string_view prefix, const MediaEntry& entry, const platform::FileInfo& info);
 
 // Session names as the session popup accepts them: 1..40 bytes, none of
-// " * / : < > ? \ | and no control characters. Names found in the storage
-// folder are taken as they are; this guards names that create files.
+// " * / : < > ? \ | and no control characters, and not made of spaces and
+// dashes alone. Names found in the storage folder are taken as they are; this
+// guards names that create files.
 bool IsAcceptableSessionName(std::string_view name);

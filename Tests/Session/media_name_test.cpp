@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"Job-00.00.00.000-V-1-3000000000.mkv", false, "", MediaType::None, 0, 0, 0},
         NameCase{"\t-00.*00.01.00-V-2-SS", false, "", MediaType::None, 0, 0, 0},
         NameCase{" -00.00.01.000-V-2-0.mkv", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"\xc2\xa0--0.0.1.5-P\xc2\xa0-6---\xff", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"- --00.00.01.000-V-2-0.mkv", true, "- -", MediaType::Video, 1000000, 2, 0},
         NameCase{"a-b-c-d", false, "", MediaType::None, 0, 0, 0},
         NameCase{".", false, "", MediaType::None, 0, 0, 0},
         NameCase{"", false, "", MediaType::None, 0, 0, 0}));
@@ -120,6 +122,16 @@ TEST(MediaName, AcceptableSessionNames) {
     EXPECT_FALSE(IsAcceptableSessionName(std::string(41, 'a')));
     EXPECT_FALSE(IsAcceptableSessionName(""));
     EXPECT_FALSE(IsAcceptableSessionName(".."));
+    EXPECT_TRUE(IsAcceptableSessionName("- -"));
+    EXPECT_TRUE(IsAcceptableSessionName("-a-"));
+    // Names whose media would read back as belonging to no session.
+    for (const char* none : {"-", "---", " ", " - ", "\xC2\xA0-"}) {
+        EXPECT_FALSE(IsAcceptableSessionName(none)) << none;
+        std::string session;
+        MediaEntry entry;
+        EXPECT_FALSE(ParseMediaFileName(MediaFileName(none, MediaEntry{MediaType::Video, 0, 1, 0}), &session, &entry))
+            << none;
+    }
     for (const char* bad : {"a\"b", "a*b", "a/b", "a:b", "a<b", "a>b", "a?b", "a\\b", "a|b", "a\nb"}) {
         EXPECT_FALSE(IsAcceptableSessionName(bad)) << bad;
     }
