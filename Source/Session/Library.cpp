@@ -43,11 +43,9 @@ std::vector<Session> ScanNames(const std::vector<std::string>& names) {
     std::string sessionName;
     MediaEntry entry;
     for (const std::string& name : names) {
+        // Refuses, among others, a name with nothing but spaces and dashes
+        // before its time: it belongs to no session.
         if (!ParseMediaFileName(name, &sessionName, &entry)) continue;
-        // A name with nothing (or only spaces) before its time is foreign: an
-        // empty session name reads as "no session loaded" in the store, and
-        // its data file name would not parse back.
-        if (sessionName.empty()) continue;
         auto found = index.find(sessionName);
         size_t i;
         if (found == index.end()) {

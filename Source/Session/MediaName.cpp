@@ -73,11 +73,15 @@ std::string MediaFileName(std::string_view session, const MediaEntry& entry) {
         if (c == '/' || c == '\\' || c == '\0') c = '_';
     }
     const SessionTimeParts t = SplitSessionTime(entry.time);
-    char buffer[280];
-    std::snprintf(buffer, sizeof buffer, "%s-%02" PRId64 ".%02d.%02d.%03d-%s-%u-%d.%s", safe.c_str(), t.hours,
-                  t.minutes, t.seconds, t.micros / 1000, MediaTypeLetter(entry.type), entry.cameraId,
-                  entry.cameraSlot, MediaTypeExtension(entry.type));
-    return buffer;
+    // Only the part after the session has a bounded length; the session is
+    // joined in front of it whole, so a long name found in the folder is
+    // never cut (a cut name loses its type and extension and is never listed
+    // again).
+    char tail[128];
+    std::snprintf(tail, sizeof tail, "-%02" PRId64 ".%02d.%02d.%03d-%s-%u-%d.%s", t.hours, t.minutes, t.seconds,
+                  t.micros / 1000, MediaTypeLetter(entry.type), entry.cameraId, entry.cameraSlot,
+                  MediaTypeExtension(entry.type));
+    return safe + tail;
 }
 
 std::string SessionDataFileName(std::string_view session) {
@@ -102,6 +106,11 @@ bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry*
     // Everything before the '-' that precedes the time token; a session name may hold '-'.
     const size_t timeStart = static_cast<size_t>(rawTime.data() - name.data());
     const std::string sessionName = TrimUnicodeSpace(name.substr(0, timeStart > 0 ? timeStart - 1 : 0));
+    // A name with nothing but spaces and '-' before its time is foreign: an
+    // empty session name reads as "no session loaded" in the store, and the
+    // name written for a session of dashes alone would not parse back (its
+    // dashes merge with the separator before the time).
+    if (sessionName.find_first_not_of('-') == std::string::npos) return false;
 
     if (t2.empty()) return false;
     MediaType type = MediaType::None;
@@ -130,10 +139,14 @@ bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry*
     // the whole time must stay within the hours a name may carry: the name
     // written for it is then one that parses back.
     if (time >= static_cast<int64_t>(kMaxHours + 1) * kUsPerHour) return false;
+    // The program writes slot 0 or 1; a slot beyond a signed 32-bit value
+    // would come back negative and be written as a name that reads otherwise.
+    const uint64_t slot = ReadDecimal14(t4);
+    if (slot > static_cast<uint64_t>(INT32_MAX)) return false;
     entry->type = type;
     entry->time = time;
     entry->cameraId = static_cast<uint32_t>(ReadDecimal14(t3));
-    entry->cameraSlot = static_cast<int32_t>(static_cast<uint32_t>(ReadDecimal14(t4)));
+    entry->cameraSlot = static_cast<int32_t>(slot);
     *session = sessionName;
     return true;
 }
@@ -215,5 +228,8 @@ bool IsAcceptableSessionName(std::string_view name) {
         ++characters;
     }
     if (name == "." || name == "..") return false;
+    // Nothing but spaces and dashes: the media names written for it would
+    // read back as belonging to no session, and the files would not be listed.
+    if (TrimUnicodeSpace(name).find_first_not_of('-') == std::string::npos) return false;
     return characters <= 40;
 }

@@ -38,9 +38,9 @@ struct MediaEntry {
 // Prefix of files named while no session exists.
 inline constexpr const char* kDefaultSessionName = "ORVEX";
 
-// "%s-%02d.%02d.%02d.%03d-%s-%u-%d.%s" (at most 279 characters). A path
-// separator or NUL in `session` becomes '_' so a name can never leave the
-// storage folder.
+// "%s-%02d.%02d.%02d.%03d-%s-%u-%d.%s", the session name kept whole however
+// long it is. A path separator or NUL in `session` becomes '_' so a name can
+// never leave the storage folder.
 std::string MediaFileName(std::string_view session, const MediaEntry& entry);
 bool ParseMediaFileName(std::string_view name, std::string* session, MediaEntry* entry);
 std::string SessionDataFileName(std::string_view session);
@@ -72,6 +72,7 @@ std::string ExportFileName(std::string_view prefix, const MediaEntry& entry, con
 std::string MediaTimeLabel(std::string_view prefix, const MediaEntry& entry, const platform::FileInfo& info);
 
 // Session names as the session popup accepts them: 1..40 bytes, none of
-// " * / : < > ? \ | and no control characters. Names found in the storage
-// folder are taken as they are; this guards names that create files.
+// " * / : < > ? \ | and no control characters, and not made of spaces and
+// dashes alone. Names found in the storage folder are taken as they are; this
+// guards names that create files.
 bool IsAcceptableSessionName(std::string_view name);

@@ -50,6 +50,12 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{" Pad -00.00.02.000-P-4294967295-1.jpg", true, "Pad", MediaType::Image, 2000000, 4294967295u, 1},
         NameCase{"Job-00.00.00.000-none-1-0.bad", false, "", MediaType::None, 0, 0, 0},
         NameCase{"Job-99999999999999.00.00.000-V-1-0.mkv", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"Job-00.00.00.000-V-1-2147483647.mkv", true, "Job", MediaType::Video, 0, 1, 2147483647},
+        NameCase{"Job-00.00.00.000-V-1-3000000000.mkv", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"\t-00.*00.01.00-V-2-SS", false, "", MediaType::None, 0, 0, 0},
+        NameCase{" -00.00.01.000-V-2-0.mkv", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"\xc2\xa0--0.0.1.5-P\xc2\xa0-6---\xff", false, "", MediaType::None, 0, 0, 0},
+        NameCase{"- --00.00.01.000-V-2-0.mkv", true, "- -", MediaType::Video, 1000000, 2, 0},
         NameCase{"a-b-c-d", false, "", MediaType::None, 0, 0, 0},
         NameCase{".", false, "", MediaType::None, 0, 0, 0},
         NameCase{"", false, "", MediaType::None, 0, 0, 0}));
@@ -83,6 +89,24 @@ INSTANTIATE_TEST_SUITE_P(
                    "Long-100.01.01.001-V-1330796593-0.mkv"},
         FormatCase{"N", {MediaType::Note, 59999000, 1, 0}, "N-00.00.59.999-N-1-0.txt"}));
 
+// A session name found in the folder can be far longer than the popup
+// allows: the name written for it keeps it whole, so the file parses back
+// with its type and is listed again.
+TEST(MediaName, LongSessionNamesAreWrittenWhole) {
+    for (const size_t length : {40u, 200u, 250u, 400u}) {
+        const std::string session(length, 'S');
+        const MediaEntry entry{MediaType::Video, 2000000LL * 3600000000LL + 59999000LL, 4294967295u, 1};
+        const std::string name = MediaFileName(session, entry);
+        EXPECT_EQ(name, session + "-2000000.00.59.999-V-4294967295-1.mkv");
+        std::string back;
+        MediaEntry parsed;
+        ASSERT_TRUE(ParseMediaFileName(name, &back, &parsed)) << length;
+        EXPECT_EQ(back, session);
+        EXPECT_EQ(parsed.type, MediaType::Video);
+        EXPECT_EQ(parsed.time, entry.time);
+    }
+}
+
 TEST(MediaName, DataFileNameAndSeparatorsNeverLeaveTheFolder) {
     EXPECT_EQ(SessionDataFileName("Main St"), "Main St-00.00.00.000-D-0-0.qsd");
     EXPECT_EQ(SessionDataFileName("../x"), ".._x-00.00.00.000-D-0-0.qsd");
@@ -98,6 +122,16 @@ TEST(MediaName, AcceptableSessionNames) {
     EXPECT_FALSE(IsAcceptableSessionName(std::string(41, 'a')));
     EXPECT_FALSE(IsAcceptableSessionName(""));
     EXPECT_FALSE(IsAcceptableSessionName(".."));
+    EXPECT_TRUE(IsAcceptableSessionName("- -"));
+    EXPECT_TRUE(IsAcceptableSessionName("-a-"));
+    // Names whose media would read back as belonging to no session.
+    for (const char* none : {"-", "---", " ", " - ", "\xC2\xA0-"}) {
+        EXPECT_FALSE(IsAcceptableSessionName(none)) << none;
+        std::string session;
+        MediaEntry entry;
+        EXPECT_FALSE(ParseMediaFileName(MediaFileName(none, MediaEntry{MediaType::Video, 0, 1, 0}), &session, &entry))
+            << none;
+    }
     for (const char* bad : {"a\"b", "a*b", "a/b", "a:b", "a<b", "a>b", "a?b", "a\\b", "a|b", "a\nb"}) {
         EXPECT_FALSE(IsAcceptableSessionName(bad)) << bad;
     }
