@@ -53,16 +53,6 @@ enum AVPixelFormat PickFormat(AVCodecContext* /*ctx*/, const enum AVPixelFormat*
     return formats[0];
 }
 
-// The render nodes there are (/dev/dri/renderD128, ...), in order.
-std::vector<std::string> RenderNodes() {
-    std::vector<std::string> nodes;
-    glob_t found{};
-    if (glob("/dev/dri/renderD*", 0, nullptr, &found) == 0)
-        for (size_t i = 0; i < found.gl_pathc; ++i) nodes.emplace_back(found.gl_pathv[i]);
-    globfree(&found);
-    return nodes;
-}
-
 // True when no slice of the access unit is a reference picture
 // (nal_ref_idc 0 in every slice NAL unit): nothing decoded later refers to
 // it, so a live view that runs late may leave it out.
@@ -82,6 +72,16 @@ bool NoReferenceSlices(const uint8_t* data, int size) {
 }
 
 }  // namespace
+
+// The render nodes there are (/dev/dri/renderD128, ...), in order.
+std::vector<std::string> RenderNodes() {
+    std::vector<std::string> nodes;
+    glob_t found{};
+    if (glob("/dev/dri/renderD*", 0, nullptr, &found) == 0)
+        for (size_t i = 0; i < found.gl_pathc; ++i) nodes.emplace_back(found.gl_pathv[i]);
+    globfree(&found);
+    return nodes;
+}
 
 std::string AvErrorText(int code) {
     char text[1024];

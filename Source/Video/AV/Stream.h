@@ -39,6 +39,10 @@ struct AVPacket;
 
 namespace AV {
 
+// The render nodes there are (/dev/dri/renderD128, ...), in order: where
+// hardware decoding is tried.
+std::vector<std::string> RenderNodes();
+
 // The recording side of a stream: stream copy of every received packet into
 // a Matroska file, timed by arrival (each unit's last byte read from the
 // socket, stamped by the receiving thread).

@@ -15,14 +15,7 @@ namespace {
 using avtest::LogCapture;
 using avtest::StartUnit;
 
-std::vector<std::string> RenderNodes() {
-    std::vector<std::string> nodes;
-    glob_t found{};
-    if (glob("/dev/dri/renderD*", 0, nullptr, &found) == 0)
-        for (size_t i = 0; i < found.gl_pathc; ++i) nodes.emplace_back(found.gl_pathv[i]);
-    globfree(&found);
-    return nodes;
-}
+using AV::RenderNodes;
 
 struct Source {
     const char* name;
