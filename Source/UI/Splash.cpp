@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+#include <sys/stat.h>
 
 #include "App/AppState.h"
 #include "Base/Version.h"
@@ -43,6 +46,9 @@ bool SplashStep(SplashState& s, double t, bool* takesFrame) {
         s.logoAlpha = s.progress;
     }
     if (s.state == SplashFading) {
+        // Holding keeps the elapsed time at the end of the slide-in, so the
+        // whole full-logo stretch is still to come once the hold ends.
+        if (s.holdFullLogo) s.startSeconds = t - kSlideSeconds;
         float a = std::min(1.0f, float((kEndSeconds - (t - s.startSeconds)) / kFadeSeconds));
         if (a <= 0.0f) {
             a = 0.0f;
@@ -104,7 +110,12 @@ bool DrawSplash(SplashState& s, double t, float clientWidth, float clientHeight,
 
 bool DrawSplash() {
     static SplashState state;
+    static const char* holdFile = getenv("ORVEX_SPLASH_HOLD");
     AppState& app = App();
+    if (holdFile != nullptr && state.state != SplashFinished) {
+        struct stat st;
+        state.holdFullLogo = stat(holdFile, &st) == 0;
+    }
     return DrawSplash(state, app.RunSeconds, float(app.ClientWidth), float(app.ClientHeight), app.UiScale,
                       GL::BuiltIns().makerLogo);
 }

@@ -28,6 +28,9 @@ struct SplashState {
     float progress = 0.0f;      // of the slide-in, 0..1
     float logoAlpha = 0.0f;
     float level = 1.0f;         // background grey level and alpha
+    // While set, the fully faded-in logo stays up: the fade waits. Set by
+    // the UI thread each frame before SplashStep.
+    bool holdFullLogo = false;
 };
 
 // Advances the splash to time t (RunSeconds). Returns whether the splash
@@ -45,7 +48,9 @@ ImVec2 SplashLogoPosition(float progress, float clientWidth, float clientHeight,
 bool DrawSplash(SplashState& s, double t, float clientWidth, float clientHeight, float uiScale,
                 const GL::ImageQuad& logo);
 // The program's splash: App()'s clock, client size and scale, the built-in
-// maker's logo.
+// maker's logo. ORVEX_SPLASH_HOLD=<file> (screenshot tests, which cannot be
+// sure to catch a 2-second splash on a busy machine) keeps the full logo up
+// while that file exists.
 bool DrawSplash();
 
 }  // namespace ui

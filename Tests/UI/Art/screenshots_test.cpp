@@ -35,6 +35,7 @@ bool OnPath(const char* program) {
 }
 
 using testfiles::ReadText;
+using testfiles::WriteText;
 using testsupport::ChildProcess;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -84,11 +85,16 @@ protected:
         return true;
     }
 
+    // While this file exists the Studio keeps its splash's full logo up, so
+    // that a screenshot taken on a busy machine cannot miss it.
+    std::string SplashHoldFile() { return home_.File("splash-hold"); }
+
     void StartStudio() {
         const std::string home = home_.Dir();
+        WriteText(SplashHoldFile(), "");
         ChildProcess::Options options;
         options.env = {"DISPLAY=" + display_, "LIBGL_ALWAYS_SOFTWARE=1", "HOME=" + home, "XDG_DATA_HOME=" + home,
-                       "XDG_CONFIG_HOME=" + home};
+                       "XDG_CONFIG_HOME=" + home, "ORVEX_SPLASH_HOLD=" + SplashHoldFile()};
         options.output = home_.File("studio.out");
         options.workDir = home;
         studio_process_ = std::make_unique<ChildProcess>(std::vector<std::string>{studio_}, options);
@@ -139,6 +145,7 @@ TEST_F(StudioScreens, SplashThenSearchingSceneWithTheTurningModel) {
         },
         &splash);
     ASSERT_TRUE(sawSplash) << StudioOutput();
+    std::filesystem::remove(SplashHoldFile());
 
     // Searching screen: black body, the text below the centre, and above it
     // the lit model: many pixels that are neither black nor white, with a

@@ -152,6 +152,30 @@ TEST(Splash, Timing) {
     EXPECT_DOUBLE_EQ(s.startSeconds, 5.0);
 }
 
+TEST(Splash, HoldKeepsTheFullLogoAndTheFadeFollowsItsRelease) {
+    ui::SplashState s;
+    bool takes = false;
+    ASSERT_TRUE(ui::SplashStep(s, 0.0, &takes));
+    s.holdFullLogo = true;
+    // Held well past the normal 3-second end: still the full logo.
+    for (double t : {1.0, 2.9, 3.5, 30.0}) {
+        SCOPED_TRACE(t);
+        EXPECT_TRUE(ui::SplashStep(s, t, &takes));
+        EXPECT_TRUE(takes);
+        EXPECT_FLOAT_EQ(s.logoAlpha, 1.0f);
+        EXPECT_FLOAT_EQ(s.level, 1.0f);
+    }
+    // Released at 30 s: 1.8 s more of the full logo, then the 0.3-s fade.
+    s.holdFullLogo = false;
+    EXPECT_TRUE(ui::SplashStep(s, 31.7, &takes));
+    EXPECT_FLOAT_EQ(s.logoAlpha, 1.0f);
+    EXPECT_TRUE(ui::SplashStep(s, 31.95, &takes));
+    EXPECT_FALSE(takes);
+    EXPECT_LT(s.logoAlpha, 1.0f);
+    EXPECT_FALSE(ui::SplashStep(s, 32.2, &takes));
+    EXPECT_EQ(s.state, ui::SplashFinished);
+}
+
 TEST(Splash, LogoRisesIntoTheCentre) {
     // At UI scale 2 the logo is 1080 x 420; it starts 160 px below centre.
     const ImVec2 start = ui::SplashLogoPosition(0.0f, 1920, 1080, 1080, 420, 2.0f);
