@@ -232,11 +232,12 @@ protected:
         testsupport::Shot shot;
         const bool live = WaitUntil(
             [&] {
-                shot = testsupport::Screenshot(fs::path(kBuild) / "screenshots" / (screenshot_ + ".png"));
+                shot = testsupport::GrabScreen();
                 return shot.ok && SaturatedShare(shot) > 0.2;
             },
             90s, 500ms);
         ASSERT_TRUE(live) << "no live video from the installed tree; log:\n" << StudioLog();
+        testsupport::SaveShot(shot, fs::path(kBuild) / "screenshots" / (screenshot_ + ".png"));
         // The window's class is what the desktop entry names, so the desktop
         // puts the window under the menu entry's icon.
         std::string windows;
@@ -380,7 +381,7 @@ TEST_F(InstallTest, SuspendWhileRecordingClosesTheFilesBeforeTheSleep) {
     const int y = 100 + 700 - int(88 * s) + int(88 * s) / 2;
     const int recordX = 100 + 24 + icon / 2;
     auto recordEnabled = [&] {
-        const testsupport::Shot shot = testsupport::Screenshot(root_path_ / "bar.png");
+        const testsupport::Shot shot = testsupport::GrabScreen();
         if (!shot.ok || recordX >= shot.width || y >= shot.height) return false;
         const uint8_t* p = shot.At(recordX, y);
         return p[0] > 180 && p[1] < 100;

@@ -57,6 +57,7 @@ struct Options {
     // Firmware update (port 8006).
     int firmwareResult = -1;  // >= 0 forces the result byte
     int firmwareDelayMs = 0;  // the result byte waits this long
+    bool firmwareStaysAway = false;  // an accepted package takes the service down for good
 
     // Camera states for the program to show: status words held at a value
     // (--force and the named state options), a still cut short, and a

@@ -23,6 +23,7 @@ constexpr int kUpdatePort = 8006;
 constexpr int kReceiveTimeoutS = 10;   // a silent client is let go after this
 constexpr int kRestartDelayMs = 500;   // the verdict reaches the program first
 constexpr double kRestartDownS = 2.0;  // service refuses connections this long
+constexpr double kStaysAwayDownS = 1e6;  // --firmware-stays-away: as good as never
 
 uint32_t BigEndian(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
@@ -108,6 +109,13 @@ private:
         }
         const uint8_t byte = static_cast<uint8_t>(result);
         if (!SendAllFd(fd, &byte, 1)) return;
+        if (result == 0 && unit_->Opts().firmwareStaysAway) {
+            // A unit that never comes back from its update: the service is
+            // down from the verdict on, before the program can look again.
+            unit_->RestartService(kStaysAwayDownS);
+            unit_->Print("firmware update: service down for good (--firmware-stays-away)");
+            return;
+        }
         if (result == 0 && !pending_.exchange(true)) ScheduleRestart(newVersion);
     }
 

@@ -157,6 +157,8 @@ const std::vector<OptionDef>& OptionTable() {
         // Firmware update (port 8006).
         {"--firmware-result", "R", "force the firmware result byte (0..255)", Int(&Options::firmwareResult, -1, 255)},
         {"--firmware-delay-ms", "M", "the firmware result byte waits M ms", Int(&Options::firmwareDelayMs, 0, 60000)},
+        {"--firmware-stays-away", nullptr, "after an accepted package the service goes down and never comes back",
+         Switch(&Options::firmwareStaysAway, true)},
         // Camera states (status words held at a value; see also --control-file).
         {"--force", "G:I=V", "the service reports V for parameter I of group G (repeatable)",
          [](Options& o, const char* t) {

@@ -103,18 +103,16 @@ protected:
     // Takes screenshots until `wanted` accepts one (then saved under `name`),
     // the Studio ends, or the time runs out.
     bool WaitForScreen(const std::string& name, const std::function<bool(const Shot&)>& wanted, Shot* shot) {
-        const std::string file = home_.File("shot.png");
         bool running = true;
         const bool seen = WaitUntil(
             [&] {
                 running = studio_process_->Running();
                 if (!running) return false;
-                *shot = testsupport::Screenshot(file);
+                *shot = testsupport::GrabScreen();
                 return shot->ok && shot->width == kScreenW && shot->height == kScreenH && wanted(*shot);
             },
             std::chrono::seconds(60), std::chrono::milliseconds(100));
-        if (seen)
-            std::filesystem::copy_file(file, shots_ + "/" + name, std::filesystem::copy_options::overwrite_existing);
+        if (seen) testsupport::SaveShot(*shot, shots_ + "/" + name);
         return seen && running;
     }
 

@@ -70,17 +70,16 @@ struct Folders {
 // The screen as the test sees it: one fresh screenshot per look.
 class Screen {
 public:
-    explicit Screen(fs::path file) : file_(std::move(file)) {}
+    Screen() = default;
     // True when the pixel at (x, y) passes `test` in a fresh screenshot.
     bool Pixel(int x, int y, const std::function<bool(const uint8_t*)>& test) {
-        shot_ = testsupport::Screenshot(file_);
+        shot_ = testsupport::GrabScreen();
         if (!shot_.ok || x < 0 || y < 0 || x >= shot_.width || y >= shot_.height) return false;
         return test(shot_.At(x, y));
     }
     const testsupport::Shot& Last() const { return shot_; }
 
 private:
-    fs::path file_;
     testsupport::Shot shot_;
 };
 
@@ -143,7 +142,7 @@ struct TabletStudio {
         environment.push_back("LIBGL_ALWAYS_SOFTWARE=1");
         studio = std::make_unique<testsupport::ChildProcess>(std::vector<std::string>{kBuild + "/orvex-studio"},
                                                              environment, f.root / "studio.log", f.work.string());
-        screen = std::make_unique<Screen>(f.root / "screen.png");
+        screen = std::make_unique<Screen>();
     }
     std::string Log() const { return testfiles::ReadText((f.root / "studio.log").string()); }
 

@@ -40,6 +40,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testfiles::ReadText;
+using testsupport::GrabScreen;
 using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
@@ -132,7 +133,7 @@ protected:
         // The splash is gone: the title bar left of the window buttons has the bar colour.
         ASSERT_TRUE(WaitUntil(
             [&] {
-                const Shot shot = Screenshot(fs::path(temp_.Dir()) / "ready.png");
+                const Shot shot = GrabScreen();
                 return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
                        ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
             },
@@ -143,7 +144,7 @@ protected:
     Shot Shoot(const std::string& name) { return Screenshot(shots_ / name); }
     // A popup's background (the style's popup colour) at a point.
     bool PopupAt(int x, int y) {
-        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "popup.png");
+        const Shot shot = GrabScreen();
         return shot.ok && Near(shot.At(x, y), 64, 66, 66, 8);
     }
     // The right edge of the popup that covers (x, y): the first pixel right of
@@ -171,7 +172,7 @@ protected:
             int next = 0;
             ASSERT_TRUE(WaitUntil(
                 [&] {
-                    const Shot shot = Screenshot(fs::path(temp_.Dir()) / "menu.png");
+                    const Shot shot = GrabScreen();
                     if (!shot.ok) return false;
                     next = PopupRightEdge(shot, edge + corner, padY);
                     return next > edge + corner && Near(shot.At(next + int(30 * g.s), padY), 64, 66, 66, 8);
@@ -185,7 +186,7 @@ protected:
         MoveTo(edge + int(30 * g.s), choiceY);
         ASSERT_TRUE(WaitUntil(
             [&] {
-                const Shot shot = Screenshot(fs::path(temp_.Dir()) / "menu.png");
+                const Shot shot = GrabScreen();
                 return shot.ok && Near(shot.At(edge + corner, choiceY - font / 2 - 2), 112, 115, 122, 10);
             },
             20s, 300ms))
@@ -200,7 +201,7 @@ protected:
     // record button in its place, and the title bar's text (white) in a
     // font of the scale, inside the bar and not cut by it.
     bool DrawnAtScale(const Geometry& g, std::string* why) {
-        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "scaled.png");
+        const Shot shot = GrabScreen();
         if (!shot.ok) return false;
         const auto bar = [&](int x, int y) { return Near(shot.At(x, y), 22, 23, 24, 6); };
         const int probeX = g.x0 + g.w - int(125 * g.s);
@@ -246,7 +247,7 @@ protected:
     }
     // The layout popup's background left of its first button and between the first two.
     bool LayoutPopupShown(const Geometry& g) {
-        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "popup.png");
+        const Shot shot = GrabScreen();
         return shot.ok && Near(shot.At(g.layoutButtonX(0) - int(44 * g.s), g.layoutButtonY()), 64, 66, 66, 8) &&
                Near(shot.At(g.layoutButtonX(0) + int(45 * g.s), g.layoutButtonY()), 64, 66, 66, 8);
     }
@@ -317,7 +318,7 @@ protected:
             Shot shot;
             const int top = g.y0 + g.T(), bottom = g.barTop(), left = g.x0, right = g.x0 + g.w;
             const auto bothShow = [&] {
-                shot = Screenshot(fs::path(temp_.Dir()) / "layout.png");
+                shot = GrabScreen();
                 if (!shot.ok) return false;
                 const std::string layout = step.layout;
                 if (layout == "SplitVertical") {
@@ -408,7 +409,7 @@ TEST_F(MainWindowTest, SettingsPanelPlaceAndSystemMenuUiScale) {
     // The settings toggle opens the settings panel's place at the right edge
     // (580 wide, the window colour); a press in the body outside it closes it.
     const auto panelShown = [&] {
-        const Shot shot = Screenshot(fs::path(temp_.Dir()) / "panel.png");
+        const Shot shot = GrabScreen();
         return shot.ok && Near(shot.At(g.x0 + g.w - 290, g.y0 + 300), 54, 56, 61, 6) &&
                Near(shot.At(g.x0 + g.w - 570, g.y0 + 300), 54, 56, 61, 6);
     };

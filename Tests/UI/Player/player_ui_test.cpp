@@ -116,11 +116,11 @@ float WaitForScale(const std::function<std::string()>& log) {
 
 // The splash has gone when the control bar's own colour (22, 23, 24) has
 // shown at its left end for a whole second (the splash fades out to black).
-bool WaitForSplashToGo(const fs::path& scratch) {
+bool WaitForSplashToGo() {
     std::chrono::steady_clock::time_point since{};
     return Eventually(
         [&] {
-            const testsupport::Shot shot = testsupport::Screenshot(scratch);
+            const testsupport::Shot shot = testsupport::GrabScreen();
             const uint8_t* p = shot.ok ? shot.At(kLeft + 4, kTop + kHeight - 4) : nullptr;
             if (p == nullptr || std::abs(p[0] - 22) > 3 || std::abs(p[1] - 23) > 3 || std::abs(p[2] - 24) > 3) {
                 since = {};
@@ -170,7 +170,7 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     ASSERT_GT(s, 0) << log();
     const int band = int(88 * s);
     const int bottomY = kTop + kHeight - band / 2;  // centre of the control bar's bottom band
-    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
+    ASSERT_TRUE(WaitForSplashToGo()) << log();
 
     // Player mode: the first file of the current session, loaded paused.
     ASSERT_TRUE(Click(kLeft + kWidth / 2, bottomY));
@@ -185,7 +185,7 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     const int bodyX0 = kLeft + 40, bodyY0 = kTop + T + 40, bodyX1 = kLeft + kWidth - 40, bodyY1 = kTop + T + B - 40;
     ASSERT_TRUE(Eventually(
         [&] {
-            const testsupport::Shot shot = testsupport::Screenshot(f.root / "video.png");
+            const testsupport::Shot shot = testsupport::GrabScreen();
             return shot.ok && LitShare(shot, bodyX0, bodyY0, bodyX1, bodyY1) > 0.3;
         },
         20s))
@@ -299,7 +299,7 @@ TEST(PlayerUi, PlaysSeeksPausesReplaysAndShowsStills) {
     ASSERT_TRUE(Click(kLeft + int(R) + int(8 * s) + int(60 * s), kTop + T + int(8 * s) + int(20 * s)));  // Select
     ASSERT_TRUE(Eventually(
         [&] {
-            const testsupport::Shot now = testsupport::Screenshot(f.root / "ticks.png");
+            const testsupport::Shot now = testsupport::GrabScreen();
             return now.ok && Changed(listShot, now, tickX - frame / 2, rowY(0) - frame / 2, tickX + frame / 2,
                                      rowY(4) + frame / 2) > 0.1;
         },
@@ -389,7 +389,7 @@ TEST(SessionPopupUi, RecordWithoutASessionAsksForOneAndThenRecordsIntoIt) {
     const int recordX = kLeft + 24 + icon / 2, snapshotX = kLeft + 24 + icon + icon / 2;
     // Record is enabled (bright red) once both channels stream.
     auto recordEnabled = [&] {
-        const testsupport::Shot shot = testsupport::Screenshot(f.root / "idle.png");
+        const testsupport::Shot shot = testsupport::GrabScreen();
         if (!shot.ok) return false;
         const uint8_t* p = shot.At(recordX, y);
         return p[0] > 180 && p[1] < 100;
@@ -398,7 +398,7 @@ TEST(SessionPopupUi, RecordWithoutASessionAsksForOneAndThenRecordsIntoIt) {
     ASSERT_TRUE(Eventually([&] { return Slurp(f.root / "sim.log").find("video port 8013: connection") !=
                                         std::string::npos; },
                            40s));
-    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
+    ASSERT_TRUE(WaitForSplashToGo()) << log();
     // Record with no session: the session popup (centred, 700 x 410 s, 64 s above the middle), its name field focused.
     ASSERT_TRUE(Click(recordX, y));
     const int popupLeft = kLeft + (kWidth - int(700 * s)) / 2;
@@ -465,7 +465,7 @@ TEST(SessionPopupUi, ResumeOneSessionAndDeleteAnother) {
     auto log = [&] { return Slurp(f.root / "studio.log"); };
     const float s = WaitForScale(log);
     ASSERT_FLOAT_EQ(s, 1.0f) << "the positions below are for scale 1";
-    ASSERT_TRUE(WaitForSplashToGo(f.root / "bar.png")) << log();
+    ASSERT_TRUE(WaitForSplashToGo()) << log();
 
     // The session button is centred in the left half of the title bar (no
     // banner at this width); the popup hangs below the bar from the window's

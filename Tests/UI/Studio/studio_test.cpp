@@ -34,7 +34,6 @@ const std::string kBuild = ORVEX_BUILD_DIR;
 constexpr const char* kStem = "orvexwin50";
 
 using testfiles::ReadText;
-using testsupport::Screenshot;
 using testsupport::Shot;
 using testsupport::WaitUntil;
 using Child = testsupport::ChildProcess;
@@ -118,15 +117,16 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     Shot first, second;
     const bool live = WaitUntil(
         [&] {
-            first = Screenshot(screenshots_ / "studio-live.png");
+            first = testsupport::GrabScreen();
             return first.ok && Stats(first).saturatedShare > 0.2;
         },
         60s, 200ms);
     ASSERT_TRUE(live) << "no video on screen; log:\n" << Log("studio.log");
+    testsupport::SaveShot(first, screenshots_ / "studio-live.png");
     EXPECT_GT(Stats(first).spread, 20.0);
     const bool moving = WaitUntil(
         [&] {
-            second = Screenshot(root_ / "second.png");
+            second = testsupport::GrabScreen();
             return second.ok && Difference(first, second) > 0.05;
         },
         10s, 200ms);
@@ -138,22 +138,24 @@ TEST_F(StudioTest, LiveVideoSearchingAgainAndOrderlyEnd) {
     Shot searching;
     const bool searchingShown = WaitUntil(
         [&] {
-            searching = Screenshot(screenshots_ / "studio-searching.png");
+            searching = testsupport::GrabScreen();
             return searching.ok && Stats(searching).saturatedShare < 0.02;
         },
         30s, 200ms);
     EXPECT_TRUE(searchingShown) << "video still shown after the unit went away";
+    testsupport::SaveShot(searching, screenshots_ / "studio-searching.png");
 
     // It comes back: video again.
     sim = StartSim("127.0.50.1", "sim2.log");
     Shot again;
     const bool liveAgain = WaitUntil(
         [&] {
-            again = Screenshot(screenshots_ / "studio-live-again.png");
+            again = testsupport::GrabScreen();
             return again.ok && Stats(again).saturatedShare > 0.2;
         },
         60s, 200ms);
     EXPECT_TRUE(liveAgain) << Log("studio.log");
+    testsupport::SaveShot(again, screenshots_ / "studio-live-again.png");
 
     // SIGTERM: settings with the window geometry, then "End", exit code 0.
     studio->Signal(SIGTERM);
@@ -207,15 +209,16 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
     const int x = int(100 + 1200 - 40 * s + 16 * s), y = int(100 + int(48 * s) / 2);
     // Wait for the main window (the splash takes every click while it shows):
     // the band left of the buttons turns from white to the bar colour.
+    Shot band;
     ASSERT_TRUE(WaitUntil(
         [&] {
-            Shot shot = Screenshot(root_ / "band.png");
-            if (!shot.ok) return false;
-            const uint8_t* p = shot.At(600, 100 + int(8 * s));
+            band = testsupport::GrabScreen();
+            if (!band.ok) return false;
+            const uint8_t* p = band.At(600, 100 + int(8 * s));
             return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
         },
         60s, 200ms));
-    fs::copy_file(root_ / "band.png", screenshots_ / "studio-title-bar.png", fs::copy_options::overwrite_existing);
+    testsupport::SaveShot(band, screenshots_ / "studio-title-bar.png");
     const std::string click = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1";
     ASSERT_EQ(std::system(click.c_str()), 0);
     EXPECT_EQ(studio->Wait(20s), 0) << Log("studio.log");

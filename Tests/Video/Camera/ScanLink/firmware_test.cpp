@@ -121,12 +121,13 @@ protected:
         EXPECT_EQ(chdir(previous_), 0);
     }
 
-    void StartUnit(const char* address, int forcedResult = -1) {
+    void StartUnit(const char* address, int forcedResult = -1, bool staysAway = false) {
         camsim::Options o;
         o.address = address;
         o.mdns = false;
         o.serviceVersion = V(1, 2, 3);
         o.firmwareResult = forcedResult;
+        o.firmwareStaysAway = staysAway;
         unit_ = std::make_unique<camsim::Unit>(o);
         ASSERT_TRUE(unit_->Start());
         service_.SetHost(address);
@@ -176,6 +177,23 @@ TEST_F(FirmwareSim, TransferOfARealPackageInstallsTheNewVersion) {
     EXPECT_EQ(UpdateService(&service_), kUpdateNotNeeded);
     EXPECT_EQ(log_->Count("UpdateService | version already up to date (1003000)"), 1);
     EXPECT_EQ(log_->Count("Firmware updating to version 1003000 on restart"), 1);
+}
+
+TEST_F(FirmwareSim, AUnitThatStaysAwayIsDownFromItsVerdictOn) {
+    StartUnit("127.0.31.6", -1, true);
+    WritePackage("b.pkg", 4096);
+    Write("update.ini", "1.3.0=b.pkg\n");
+    {
+        std::lock_guard<std::mutex> lock(service_.tableLock);
+        service_.groups[0].params[0].value = static_cast<int32_t>(V(1, 2, 3));
+    }
+    EXPECT_EQ(UpdateService(&service_), kUpdateQueued);
+    // Down right after the verdict, with the old version, and no restart
+    // is scheduled to bring it back: a second transfer finds no unit.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return unit_->ServiceDown(); }, std::chrono::milliseconds(10000)));
+    EXPECT_EQ(unit_->ServiceVersion(), V(1, 2, 3));
+    EXPECT_NE(UpdateService(&service_), kUpdateQueued);
+    EXPECT_TRUE(unit_->ServiceDown());
 }
 
 TEST_F(FirmwareSim, LocalFailuresAndVerdicts) {
