@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "App/AppState.h"
+#include "Base/Log.h"
 #include "Base/Version.h"
 #include "Platform/GraphicsGL/BuiltInImages.h"
 #include "Platform/GraphicsGL/TextureGL.h"
@@ -116,8 +117,13 @@ bool DrawSplash() {
         struct stat st;
         state.holdFullLogo = stat(holdFile, &st) == 0;
     }
-    return DrawSplash(state, app.RunSeconds, float(app.ClientWidth), float(app.ClientHeight), app.UiScale,
-                      GL::BuiltIns().makerLogo);
+    const bool finishedBefore = state.state == SplashFinished;
+    const bool takesFrame = DrawSplash(state, app.RunSeconds, float(app.ClientWidth), float(app.ClientHeight),
+                                       app.UiScale, GL::BuiltIns().makerLogo);
+    // Until now the splash window took every press; process tests wait for this line before they click.
+    if (!finishedBefore && state.state == SplashFinished)
+        LOGF(LOG_INFO, LOG_SRC_UI, "Splash | finished: the main window takes input");
+    return takesFrame;
 }
 
 }  // namespace ui

@@ -37,6 +37,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 #include "Support/TempFolder.h"
 
@@ -387,6 +388,7 @@ TEST_F(InstallTest, SuspendWhileRecordingClosesTheFilesBeforeTheSleep) {
         return p[0] > 180 && p[1] < 100;
     };
     ASSERT_TRUE(WaitUntil(recordEnabled, 60s, 200ms)) << StudioLog();
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::SplashFinished(StudioLog()); }, 60s, 200ms)) << StudioLog();
     std::string out;
     ASSERT_EQ(RunCommand("xdotool mousemove " + std::to_string(recordX) + " " + std::to_string(y) + " click 1", &out), 0)
         << out;

@@ -13,6 +13,12 @@ namespace testsupport {
 // files waits for this to reach 2 before it presses Record.
 inline int StreamsOpened(const std::string& log) { return testfiles::CountOf(log, "ProcessStream | streaming from "); }
 
+// The splash has ended: until then its window takes every press, also
+// while the main window already shows under its fade.
+inline bool SplashFinished(const std::string& log) {
+    return log.find("Splash | finished: the main window takes input") != std::string::npos;
+}
+
 // The UI scale the Studio logs at start ("UI scale 1.0000 (...)"); 0 until
 // the line is there.
 inline float UiScaleIn(const std::string& log) {

@@ -39,6 +39,16 @@ void ButtonReleaseStep(InputState& state, UiPointer& pointer) {
     }
 }
 
+bool QuickPressInFlight(const InputState& state) {
+    for (int step : state.releaseState) {
+        if (step == 2 || step == 3) return true;
+    }
+    for (uint8_t step : state.keyReleaseState) {
+        if (step == 2 || step == 3) return true;
+    }
+    return false;
+}
+
 void KeyEvent(InputState& state, bool* keysDown, int code, bool down) {
     if (code < 0 || code >= kKeys) return;
     uint8_t& step = state.keyReleaseState[code];

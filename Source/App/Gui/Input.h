@@ -32,6 +32,15 @@ void KeyEvent(InputState& state, bool* keysDown, int code, bool down);
 // Once per frame before the UI frame starts: ends deferred key releases.
 void KeyReleaseStep(InputState& state, bool* keysDown);
 
+// True while a press and release that both came between two frames are
+// still being shown to the UI (their release waits for a frame, or a frame
+// has seen the press and the next must see the release), for any button or
+// key. The main loop takes no further input until this is over: a second
+// quick tap would otherwise be merged into the first before any frame saw
+// them apart (two taps on two buttons of a busy machine's slow frames, or
+// xdotool's clicks one after the other), and both would be lost.
+bool QuickPressInFlight(const InputState& state);
+
 // Mouse paths (events synthesised from touch never get here).
 void MouseMove(InputState& state, UiPointer& pointer, float x, float y);
 void MouseButtonDown(InputState& state, UiPointer& pointer, int b, float x, float y);

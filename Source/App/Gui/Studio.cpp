@@ -19,6 +19,7 @@
 #include "App/Gui/EventHandler.h"
 #include "App/Gui/Frame.h"
 #include "App/Gui/HitTest.h"
+#include "App/Gui/Input.h"
 #include "App/Gui/WindowPlacement.h"
 #include "Base/Clock.h"
 #include "Base/Log.h"
@@ -206,6 +207,23 @@ bool NextEvent(SDL_Event* event, int64_t wait_us) {
     return SDL_WaitEventTimeout(event, static_cast<int>((wait_us + 999) / 1000)) == 1;
 }
 
+bool IsInputEvent(Uint32 type) {
+    return (type >= SDL_KEYDOWN && type <= SDL_TEXTINPUT) || (type >= SDL_MOUSEMOTION && type <= SDL_MOUSEWHEEL) ||
+           (type >= SDL_FINGERDOWN && type <= SDL_FINGERMOTION);
+}
+
+// While a quick press is still being shown to the UI
+// (input::QuickPressInFlight), input waits in SDL's queue, and the events
+// queued behind it with it, so that their order holds: true when the next
+// event is such input. The frames it waits for are due within two display
+// refreshes.
+bool InputHeldBack(const AppState& app) {
+    if (!input::QuickPressInFlight(app.input)) return false;
+    SDL_PumpEvents();
+    SDL_Event head;
+    return SDL_PeepEvents(&head, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 && IsInputEvent(head.type);
+}
+
 }  // namespace
 
 int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
@@ -239,7 +257,14 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
         }
         if (app.quitRequested.exchange(false)) return 0;  // the title bar's close
         SDL_Event event;
-        if (NextEvent(&event, pacer.Wait_us(MonotonicUs()))) {
+        if (InputHeldBack(app)) {
+            pacer.InputArrived(MonotonicUs());  // the frames that show the press are due now
+            const int64_t wait_us = pacer.Wait_us(MonotonicUs());
+            if (wait_us > 0) {
+                SDL_Delay(static_cast<Uint32>((wait_us + 999) / 1000));
+                continue;
+            }
+        } else if (NextEvent(&event, pacer.Wait_us(MonotonicUs()))) {
             if (event.type == g_pictureEvent) {
                 g_pictureEventPending = false;  // before the frame pops: a later picture wakes again
                 pacer.PictureQueued(MonotonicUs());

@@ -85,6 +85,43 @@ TEST(KeyEvent, SequencesAsFramesSeeThem) {
     for (bool k : keys) EXPECT_FALSE(k);
 }
 
+// After each step of a sequence: is a quick press still in flight (the main
+// loop then holds further input back)? Only a press and release that came
+// between two frames is, until the frame after the one that saw it down.
+TEST(QuickPressInFlight, FromTheReleaseUntilTheFrameThatShowsIt) {
+    struct Case {
+        const char* name;
+        const char* steps;
+        const char* inFlight;  // per step: '1' in flight afterwards
+    } cases[] = {
+        {"click between frames", "DUFFF", "01100"},
+        {"held press", "DFUF", "0000"},
+        {"press only", "DFF", "000"},
+        {"release without press", "UF", "00"},
+    };
+    for (const Case& c : cases) {
+        for (bool key : {false, true}) {
+            InputState state;
+            UiPointer pointer;
+            bool keys[kKeys] = {};
+            const int code = 40;
+            std::string inFlight;
+            for (const char* p = c.steps; *p; ++p) {
+                if (*p == 'D' || *p == 'U') {
+                    if (key) KeyEvent(state, keys, code, *p == 'D');
+                    else PointerButton(state, pointer, 2, *p == 'D');
+                }
+                if (*p == 'F') {
+                    ButtonReleaseStep(state, pointer);
+                    KeyReleaseStep(state, keys);
+                }
+                inFlight += QuickPressInFlight(state) ? '1' : '0';
+            }
+            EXPECT_EQ(inFlight, c.inFlight) << c.name << (key ? " (key)" : " (button)");
+        }
+    }
+}
+
 TEST(PointerButton, KeyboardFilter) {
     struct Case {
         const char* name;

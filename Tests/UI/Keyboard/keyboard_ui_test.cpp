@@ -162,7 +162,8 @@ struct TabletStudio {
         std::chrono::steady_clock::time_point since{};
         const bool ready = testsupport::WaitUntil(
             [&] {
-                if (!screen->Pixel(4, H - 4, [](const uint8_t* p) { return Near(p, kBarColour, 3); })) {
+                if (!testsupport::SplashFinished(Log()) ||
+                    !screen->Pixel(4, H - 4, [](const uint8_t* p) { return Near(p, kBarColour, 3); })) {
                     since = {};
                     return false;
                 }

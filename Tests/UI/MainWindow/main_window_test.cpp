@@ -135,11 +135,11 @@ protected:
             [&] {
                 const Shot shot = GrabScreen();
                 return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
-                       ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
+                       ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1 &&
+                       testsupport::SplashFinished(Log());
             },
             60s, 200ms))
             << Log();
-        std::this_thread::sleep_for(1s);
     }
     Shot Shoot(const std::string& name) { return Screenshot(shots_ / name); }
     // A popup's background (the style's popup colour) at a point.

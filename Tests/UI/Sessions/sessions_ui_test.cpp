@@ -121,6 +121,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
     ASSERT_TRUE(WaitUntil(recordEnabled, 60s, 200ms)) << log();
     Screenshot(idleShot);
     ASSERT_TRUE(WaitUntil([&] { return testsupport::StreamsOpened(log()) >= 2; }, 60s, 200ms)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::SplashFinished(log()); }, 60s, 200ms)) << log();
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
     ASSERT_TRUE(WaitUntil(ringShown, 20s, 200ms)) << log();
@@ -241,6 +242,7 @@ TEST_P(EndUnderRecording, FinishesRecordingsAndSavesEverything) {
     };
     ASSERT_TRUE(WaitUntil(recordEnabled, 90s)) << log();
     ASSERT_TRUE(WaitUntil([&] { return testsupport::StreamsOpened(log()) >= 2; }, 60s, 200ms)) << log();
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::SplashFinished(log()); }, 60s, 200ms)) << log();
     ASSERT_TRUE(recordEnabled());
     Click(recordX, y);
     const std::regex video("Pipe 8-\\d{2,}\\.\\d{2}\\.\\d{2}\\.\\d{3}-V-\\d+-[01]\\.mkv");

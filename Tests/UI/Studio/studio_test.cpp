@@ -22,6 +22,7 @@
 #include "Support/ChildProcess.h"
 #include "Support/FileText.h"
 #include "Support/Screenshot.h"
+#include "Support/StudioLog.h"
 #include "Support/Wait.h"
 
 namespace {
@@ -215,7 +216,8 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
             band = testsupport::GrabScreen();
             if (!band.ok) return false;
             const uint8_t* p = band.At(600, 100 + int(8 * s));
-            return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
+            return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30 &&  // (22, 23, 24)
+                   testsupport::SplashFinished(Log("studio.log"));
         },
         60s, 200ms));
     testsupport::SaveShot(band, screenshots_ / "studio-title-bar.png");
