@@ -207,6 +207,8 @@ bool NextEvent(SDL_Event* event, int64_t wait_us) {
     return SDL_WaitEventTimeout(event, static_cast<int>((wait_us + 999) / 1000)) == 1;
 }
 
+constexpr int64_t kLongestInputHold_us = 1000000;
+
 bool IsInputEvent(Uint32 type) {
     return (type >= SDL_KEYDOWN && type <= SDL_TEXTINPUT) || (type >= SDL_MOUSEMOTION && type <= SDL_MOUSEWHEEL) ||
            (type >= SDL_FINGERDOWN && type <= SDL_FINGERMOTION);
@@ -216,9 +218,10 @@ bool IsInputEvent(Uint32 type) {
 // (input::QuickPressInFlight), input waits in SDL's queue, and the events
 // queued behind it with it, so that their order holds: true when the next
 // event is such input. The frames it waits for are due within two display
-// refreshes.
+// refreshes; a minimized window runs no UI frames, so nothing is held then
+// (a restore event queued behind held input would never be reached).
 bool InputHeldBack(const AppState& app) {
-    if (!input::QuickPressInFlight(app.input)) return false;
+    if (app.windowMinimized || !input::QuickPressInFlight(app.input)) return false;
     SDL_PumpEvents();
     SDL_Event head;
     return SDL_PeepEvents(&head, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 && IsInputEvent(head.type);
@@ -242,6 +245,7 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
     } releaseHook;
     pacing::FramePacer pacer;
     pacing::FrameStats stats;
+    int64_t heldSince_us = 0;  // when input began to wait for a quick press's frames (0: none waits)
     for (;;) {
         if (StopSignalPending()) {
             if (LastStopSignal() == SIGHUP) {
@@ -257,7 +261,13 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
         }
         if (app.quitRequested.exchange(false)) return 0;  // the title bar's close
         SDL_Event event;
-        if (InputHeldBack(app)) {
+        if (!InputHeldBack(app)) {
+            heldSince_us = 0;
+        } else if (heldSince_us == 0) {
+            heldSince_us = MonotonicUs();
+        }
+        // However slow the frames, input is never held for longer than kLongestInputHold_us.
+        if (heldSince_us != 0 && MonotonicUs() - heldSince_us < kLongestInputHold_us) {
             pacer.InputArrived(MonotonicUs());  // the frames that show the press are due now
             const int64_t wait_us = pacer.Wait_us(MonotonicUs());
             if (wait_us > 0) {
