@@ -139,8 +139,7 @@ TEST(SessionsUi, RecordStopAndSnapshotFromTheControlBar) {
         60s, 500ms))
         << log();
     // For a person to look at: the Stop icon while both channels record.
-    const std::string shot = "import -window root '" + kBuild + "/screenshots/sessions-recording.png' >/dev/null 2>&1";
-    EXPECT_EQ(std::system(shot.c_str()), 0);
+    EXPECT_TRUE(Screenshot(fs::path(kBuild) / "screenshots" / "sessions-recording.png").ok);
     Click(recordX, y);  // Stop
     ASSERT_TRUE(WaitUntil([&] { return !ringShown(); }, 20s, 200ms)) << log();
     Click(snapshotX, y);
