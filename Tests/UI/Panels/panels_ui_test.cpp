@@ -450,6 +450,11 @@ bool PopupButtons(const Shot& s, int* leftX, int* rightX, int* y) {
             minX = std::min(minX, wx), maxX = std::max(maxX, wx), minY = std::min(minY, wy), maxY = std::max(maxY, wy);
         }
     if (maxX < 0 || maxY - minY > 60) return false;  // one row of buttons
+    // ... inside a popup: its background left of the row and above it (the
+    // live picture behind can hold a few pixels of the button colour).
+    if (!PopupColour(s.At(ScreenX(minX - 6), ScreenY((minY + maxY) / 2))) ||
+        !PopupColour(s.At(ScreenX((minX + maxX) / 2), ScreenY(minY - 8))))
+        return false;
     *leftX = ScreenX(minX + 30);
     *rightX = ScreenX(maxX - 30);
     *y = ScreenY((minY + maxY) / 2);
