@@ -30,25 +30,22 @@ constexpr uint8_t kMagic[4] = {0x00, 0x0F, 0x42, 0x4D};
 // A growable big-endian writer. Its buffer starts at 4 MiB and only doubles.
 class PayloadWriter {
 public:
-    PayloadWriter() : bytes_(kInitialPayload_bytes) {}
+    // Only the capacity is taken up front: the pages are touched as they are
+    // written, so a small history does not pay for zeroing 4 MiB.
+    PayloadWriter() { bytes_.reserve(kInitialPayload_bytes); }
 
     void Reserve(size_t more) {
-        size_t size = bytes_.size();
-        while (size - used_ < more) size *= 2;
-        if (size != bytes_.size()) bytes_.resize(size);
+        size_t capacity = bytes_.capacity();
+        while (capacity - bytes_.size() < more) capacity *= 2;
+        if (capacity != bytes_.capacity()) bytes_.reserve(capacity);
     }
-    void U8(uint8_t v) {
-        Reserve(1);
-        bytes_[used_++] = v;
-    }
+    void U8(uint8_t v) { *Grow(1) = v; }
     void U32(uint32_t v) {
-        Reserve(4);
-        uint8_t* p = &bytes_[used_];
+        uint8_t* p = Grow(4);
         p[0] = static_cast<uint8_t>(v >> 24);
         p[1] = static_cast<uint8_t>(v >> 16);
         p[2] = static_cast<uint8_t>(v >> 8);
         p[3] = static_cast<uint8_t>(v);
-        used_ += 4;
     }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
     void U64(uint64_t v) {
@@ -69,14 +66,17 @@ public:
         for (size_t i : kept) I32(series[i].value);
     }
 
-    std::vector<uint8_t> Take() {
-        bytes_.resize(used_);
-        return std::move(bytes_);
-    }
+    std::vector<uint8_t> Take() { return std::move(bytes_); }
 
 private:
+    uint8_t* Grow(size_t n) {
+        Reserve(n);
+        const size_t at = bytes_.size();
+        bytes_.resize(at + n);
+        return &bytes_[at];
+    }
+
     std::vector<uint8_t> bytes_;
-    size_t used_ = 0;
 };
 
 // L of a record: 28 + 4 x optionCount. A camera could send an optionCount
