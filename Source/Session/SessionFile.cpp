@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <set>
 #include <string>
 
@@ -344,11 +346,15 @@ bool DecodeSessionFile(const uint8_t* file, size_t size, SessionData* data) {
     const uint64_t packed = size - 4;
     // A length no LZ4 block of this size can produce is refused before allocating.
     if (u > kMaxPayload_bytes || u > packed * kMaxLz4Ratio + 16) return false;
-    std::vector<uint8_t> payload(u);
-    const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(file + 4), reinterpret_cast<char*>(payload.data()),
+    // Not zeroed: the block writes every byte that is read afterwards, and a
+    // damaged file claiming a payload of hundreds of megabytes must not cost
+    // their zeroing before the block turns out not to hold them.
+    std::unique_ptr<uint8_t[]> payload(new (std::nothrow) uint8_t[u]);
+    if (!payload) return false;
+    const int got = LZ4_decompress_safe(reinterpret_cast<const char*>(file + 4), reinterpret_cast<char*>(payload.get()),
                                         static_cast<int>(packed), static_cast<int>(u));
     if (got < 0 || static_cast<uint32_t>(got) != u) return false;
-    if (DecodeSessionPayload(payload.data(), payload.size(), data) == PayloadResult::Malformed) {
+    if (DecodeSessionPayload(payload.get(), u, data) == PayloadResult::Malformed) {
         data->Reset();
         return false;
     }
