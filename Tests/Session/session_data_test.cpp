@@ -265,6 +265,13 @@ TEST_F(SessionFileTest, DamagedFilesGiveTheDecompressAlertAndAnEmptyHistory) {
     SessionData out;
     LoadSessionData(dir.AsPath(), "J", &out);
     EXPECT_EQ(TakeAlerts().size(), 1u);
+    // A length the block could produce but does not: longer or shorter than it holds.
+    for (const size_t claimed : {good.size() + 64, good.size() - 1}) {
+        writeFile(good, static_cast<uint32_t>(claimed));
+        LoadSessionData(dir.AsPath(), "J", &out);
+        EXPECT_TRUE(out.cameras.empty()) << claimed;
+        EXPECT_EQ(TakeAlerts().size(), 1u) << claimed;
+    }
     // Camera blocks with no records cost 16 bytes each but a whole history in
     // memory: a count past any real session is refused before allocating.
     for (const uint32_t cameras : {1024u, 1025u}) {
