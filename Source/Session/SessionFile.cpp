@@ -29,25 +29,18 @@ constexpr uint8_t kMagic[4] = {0x00, 0x0F, 0x42, 0x4D};
 
 // ---- payload writer -------------------------------------------------------------
 
-// A growable big-endian writer. Its buffer starts at 4 MiB and only doubles.
+// A big-endian writer. It takes 4 MiB of capacity up front and leaves growth
+// beyond that to the vector, which doubles; only the bytes written are
+// touched, so a small history costs little.
 class PayloadWriter {
 public:
-    // Only the capacity is taken up front: the pages are touched as they are
-    // written, so a small history does not pay for zeroing 4 MiB.
     PayloadWriter() { bytes_.reserve(kInitialPayload_bytes); }
 
-    void Reserve(size_t more) {
-        size_t capacity = bytes_.capacity();
-        while (capacity - bytes_.size() < more) capacity *= 2;
-        if (capacity != bytes_.capacity()) bytes_.reserve(capacity);
-    }
-    void U8(uint8_t v) { *Grow(1) = v; }
+    void U8(uint8_t v) { bytes_.push_back(v); }
     void U32(uint32_t v) {
-        uint8_t* p = Grow(4);
-        p[0] = static_cast<uint8_t>(v >> 24);
-        p[1] = static_cast<uint8_t>(v >> 16);
-        p[2] = static_cast<uint8_t>(v >> 8);
-        p[3] = static_cast<uint8_t>(v);
+        const uint8_t word[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                                 static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+        bytes_.insert(bytes_.end(), word, word + 4);
     }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
     void U64(uint64_t v) {
@@ -62,7 +55,6 @@ public:
 
     void Series(const SampleSeries& series) {
         const std::vector<size_t> kept = CompactedIndices(series);
-        Reserve(12 * kept.size() + 256);
         U32(static_cast<uint32_t>(kept.size()));
         for (size_t i : kept) F64(series[i].time);
         for (size_t i : kept) I32(series[i].value);
@@ -71,13 +63,6 @@ public:
     std::vector<uint8_t> Take() { return std::move(bytes_); }
 
 private:
-    uint8_t* Grow(size_t n) {
-        Reserve(n);
-        const size_t at = bytes_.size();
-        bytes_.resize(at + n);
-        return &bytes_[at];
-    }
-
     std::vector<uint8_t> bytes_;
 };
 

@@ -64,6 +64,30 @@ TEST_F(SessionFileTest, EmptyHistoryIsThe29BytePayloadAndLoadsBackEmpty) {
     EXPECT_EQ(platform::ListFolder(dir.AsPath()).size(), 3u);
 }
 
+// A history past the writer's first 4 MiB (400 000 changes, 12 bytes each)
+// grows the buffer and saves and loads back whole.
+TEST_F(SessionFileTest, HistoryBeyondTheFirstFourMegabytesRoundTrips) {
+    SessionData data;
+    data.cameras.push_back(std::make_unique<CameraHistory>());
+    SampleSeries& series = data.cameras[0]->series[1][7];
+    for (int i = 0; i < 400000; ++i) series.push_back({i % 2 == 0 ? i : -i, 0.01 * i});
+    const std::vector<uint8_t> payload = EncodeSessionPayload(data);
+    ASSERT_GT(payload.size(), size_t{4} << 20);
+    ASSERT_TRUE(SaveSessionData(dir.AsPath(), "Long", data));
+    SessionData loaded;
+    LoadSessionData(dir.AsPath(), "Long", &loaded);
+    EXPECT_TRUE(TakeAlerts().empty());
+    ASSERT_EQ(loaded.cameras.size(), 1u);
+    const SampleSeries& back = loaded.cameras[0]->series[1][7];
+    ASSERT_EQ(back.size(), series.size());
+    for (size_t i = 0; i < series.size(); i += 9973) {
+        EXPECT_EQ(back[i].value, series[i].value) << i;
+        EXPECT_EQ(back[i].time, series[i].time) << i;
+    }
+    EXPECT_EQ(back.back().value, series.back().value);
+    EXPECT_EQ(EncodeSessionPayload(loaded), payload);
+}
+
 TEST_F(SessionFileTest, SeriesAreCompactedAndRecordsWrittenWithTheirOptionCount) {
     SessionData data;
     data.cameras.push_back(std::make_unique<CameraHistory>());
