@@ -9,6 +9,7 @@
 #include <SDL.h>
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -112,6 +113,7 @@ void GCGL::ReleaseAll() {
     videoPool_.clear();
     textures_.clear();
     videoShader_.reset();
+    planarVideoShader_.reset();
     decalShader_.reset();
     modelShader_.reset();
     shaders_.clear();
@@ -142,17 +144,21 @@ bool GCGL::Initialize() {
     const BlendDesc alpha{true, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ZERO};
     videoShader_ = CreateShader("video.vert", "video.frag", 64, opaque);
     if (!videoShader_) return false;
+    planarVideoShader_ = CreateShader("video.vert", "video.frag", 64, opaque, "#define THREE_PLANES 1\n");
+    if (!planarVideoShader_) return false;
     decalShader_ = CreateShader("decal.vert", "decal.frag", 64, alpha);
     if (!decalShader_) return false;
     modelShader_ = CreateShader("model.vert", "model.frag", 160, alpha);
     if (!modelShader_) return false;
     modelShader_->depthTest = true;
 
-    glUseProgram(videoShader_->program);
-    glUniform1i(glGetUniformLocation(videoShader_->program, "lumaTexture"), 0);
-    glUniform1i(glGetUniformLocation(videoShader_->program, "chromaTexture"), 1);
-    glUniform1i(glGetUniformLocation(videoShader_->program, "chromaVTexture"), 2);
-    videoPlanesLocation_ = glGetUniformLocation(videoShader_->program, "planes");
+    for (const ShaderGL* video : {videoShader_.get(), planarVideoShader_.get()}) {
+        glUseProgram(video->program);
+        glUniform1i(glGetUniformLocation(video->program, "lumaTexture"), 0);
+        glUniform1i(glGetUniformLocation(video->program, "chromaTexture"), 1);
+        const GLint chromaV = glGetUniformLocation(video->program, "chromaVTexture");
+        if (chromaV >= 0) glUniform1i(chromaV, 2);
+    }
     glUseProgram(decalShader_->program);
     glUniform1i(glGetUniformLocation(decalShader_->program, "decalTexture"), 0);
     glUseProgram(modelShader_->program);
@@ -225,9 +231,24 @@ GLuint CompileStage(GLenum stage, const std::vector<uint8_t>& source, std::strin
     return shader;
 }
 
+// `defines` ("#define ...\n" lines) go right after the source's first line,
+// which GLSL requires to be its #version; a #line directive keeps the
+// compiler's line numbers those of the file.
+void InsertDefines(std::vector<uint8_t>* source, const char* defines) {
+    if (defines == nullptr || *defines == '\0') return;
+    const std::string text = std::string(defines) + "#line 2\n";
+    auto firstLineEnd = std::find(source->begin(), source->end(), uint8_t('\n'));
+    if (firstLineEnd == source->end()) {
+        source->push_back('\n');
+        firstLineEnd = source->end() - 1;
+    }
+    source->insert(firstLineEnd + 1, text.begin(), text.end());
+}
+
 // Reads and compiles one stage from the resource folder; 0 after logging
 // `openError` (file missing) or `compileError` (compiler's log).
-GLuint LoadStage(GLenum stage, const char* file, const char* openError, const char* compileError) {
+GLuint LoadStage(GLenum stage, const char* file, const char* defines, const char* openError,
+                 const char* compileError) {
     std::vector<uint8_t> source;
     std::string log;
     const Path path = ResourcePath(file);
@@ -235,6 +256,7 @@ GLuint LoadStage(GLenum stage, const char* file, const char* openError, const ch
         LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : %s %s", openError, path.CStr());
         return 0;
     }
+    InsertDefines(&source, defines);
     const GLuint shader = CompileStage(stage, source, &log);
     if (shader == 0) LOGF(LOG_ERROR, LOG_SRC_GRAPHICS, "GCGL::CreateShader : %s %s: %s", compileError, file, log.c_str());
     return shader;
@@ -243,13 +265,13 @@ GLuint LoadStage(GLenum stage, const char* file, const char* openError, const ch
 }  // namespace
 
 std::shared_ptr<ShaderGL> GCGL::CreateShader(const char* vertexFile, const char* fragmentFile, size_t uniformBytes,
-                                             const BlendDesc& blend) {
+                                             const BlendDesc& blend, const char* fragmentDefines) {
     auto set = std::make_shared<ShaderGL>();
-    set->vertexShader = LoadStage(GL_VERTEX_SHADER, vertexFile, "could not open compiled vertex shader file",
+    set->vertexShader = LoadStage(GL_VERTEX_SHADER, vertexFile, nullptr, "could not open compiled vertex shader file",
                                   "Failed to create vertex shader");
     if (set->vertexShader == 0) return nullptr;
-    set->fragmentShader = LoadStage(GL_FRAGMENT_SHADER, fragmentFile, "could not open compiled pixel shader file",
-                                    "could not create pixel shader");
+    set->fragmentShader = LoadStage(GL_FRAGMENT_SHADER, fragmentFile, fragmentDefines,
+                                    "could not open compiled pixel shader file", "could not create pixel shader");
     if (set->fragmentShader == 0) return nullptr;
     set->program = glCreateProgram();
     glAttachShader(set->program, set->vertexShader);
@@ -376,10 +398,12 @@ bool GCGL::ReadVideoFrame(const std::shared_ptr<VideoFrameGL>& picture, Image* i
 }
 
 void GCGL::DrawVideoFrame(const std::shared_ptr<VideoFrameGL>& picture, float x, float y, float w, float h) {
-    if (!picture || !videoShader_ || !picture->HasTexture()) return;
-    if (videoDraws_ == 0) WriteProjection(*videoShader_);
-    videoShader_->Apply();
-    glUniform1i(videoPlanesLocation_, picture->Planes() == VideoPlanes::NV12 ? 0 : 1);
+    if (!picture || !videoShader_ || !planarVideoShader_ || !picture->HasTexture()) return;
+    if (videoDraws_ == 0) {
+        WriteProjection(*videoShader_);
+        WriteProjection(*planarVideoShader_);
+    }
+    (picture->Planes() == VideoPlanes::NV12 ? videoShader_ : planarVideoShader_)->Apply();
     // Scissor to the rectangle; GL counts rows from the bottom.
     glEnable(GL_SCISSOR_TEST);
     const int left = int(x), top = int(y), right = int(x + w), bottom = int(y + h);

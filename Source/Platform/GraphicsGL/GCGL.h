@@ -60,8 +60,9 @@ public:
     int VideoDrawsThisFrame() const { return videoDraws_; }
 
 private:
+    // `fragmentDefines`: "#define" lines the fragment stage is compiled with.
     std::shared_ptr<ShaderGL> CreateShader(const char* vertexFile, const char* fragmentFile, size_t uniformBytes,
-                                           const BlendDesc& blend);
+                                           const BlendDesc& blend, const char* fragmentDefines = nullptr);
     void ReleaseAll();
     void ApplyDecalSet(unsigned textureId);
     void WriteProjection(const ShaderGL& shader);
@@ -69,11 +70,11 @@ private:
     SDL_Window* window_;
     int targetWidth_ = 0, targetHeight_ = 0;
     unsigned sampler_ = 0;
-    std::shared_ptr<ShaderGL> videoShader_, decalShader_, modelShader_;
+    // video.frag as two programs, NV12 and (THREE_PLANES) YUV420P pictures.
+    std::shared_ptr<ShaderGL> videoShader_, planarVideoShader_, decalShader_, modelShader_;
     std::vector<std::shared_ptr<ShaderGL>> shaders_;
     std::vector<std::weak_ptr<TextureGL>> textures_;          // every texture made (not kept alive here)
     std::vector<std::shared_ptr<VideoFrameGL>> videoPool_;
-    int videoPlanesLocation_ = -1;
     unsigned decalVao_ = 0, decalVertexBuffer_ = 0, decalIndexBuffer_ = 0;
     unsigned modelVao_ = 0, modelVertexBuffer_ = 0, modelIndexBuffer_ = 0;
     int decalDraws_ = 0, videoDraws_ = 0;

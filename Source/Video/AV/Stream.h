@@ -183,6 +183,9 @@ private:
     // Decoder lock held (with or without the input lock).
     int DecodeInto_locked(AVPacket* packet, int64_t arrival_ns, const std::shared_ptr<Frame>& slot, bool* gotPicture);
     bool MakeUploadable_locked(Frame* slot);
+    // Decoder lock held: a software picture into `nv12` (buffers allocated),
+    // limited range; an FFmpeg error code on failure.
+    int ConvertToNV12_locked(const AVFrame* f, AVFrame* nv12);
     std::shared_ptr<Frame> TakeSlot();
     void QueueFrame(const std::shared_ptr<Frame>& frame);
     void CloseInput_locked();  // input and decoder locks held

@@ -63,7 +63,11 @@ struct StreamInput {
     AVCodecParserContext* parser = nullptr;   // live sources only
     AVCodecContext* parserContext = nullptr;  // the parser's own (never opened) codec context
     AVBufferRef* hwDevice = nullptr;          // decoder lock: VAAPI device, when one answered
-    SwsContext* converter = nullptr;          // decoder lock: other pixel formats -> YUV420P
+    SwsContext* converter = nullptr;          // decoder lock: software pictures -> NV12
+    // Decoder lock: what `converter` was made for (its source's size,
+    // layout and range); another picture makes a new one.
+    int converterWidth = 0, converterHeight = 0, converterFormat = -1;
+    bool converterFullRange = false;
     AVIOContext* io = nullptr;               // custom I/O over IORead (live sources)
 
     // Shuts the socket down and forgets the buffered fragment.

@@ -10,6 +10,7 @@
 #include <imgui.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -69,6 +70,14 @@ protected:
                 }
             }
         }
+        return f;
+    }
+
+    // A 16 x 16 frame of one colour.
+    static AVFrame* MakeSolidFrame(AVPixelFormat format, uint8_t luma, uint8_t u, uint8_t v) {
+        AVFrame* f = MakeFrame(format, 16, 16, u, v);
+        if (f == nullptr) return nullptr;
+        for (int y = 0; y < 16; ++y) memset(f->data[0] + y * f->linesize[0], luma, 16);
         return f;
     }
 
@@ -176,14 +185,18 @@ TEST_F(GraphicsTest, DrawsVideoAndImagesWhereAsked) {
     gc_->CreateRenderTarget(kWidth, kHeight);
     gc_->Clear(0, 0, 0, 1);
     // Pure red in limited-range BT.601: Y 81, U 90, V 240.
-    AVFrame* red = MakeFrame(AV_PIX_FMT_NV12, 16, 16, 90, 240);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) red->data[0][y * red->linesize[0] + x] = 81;
-    }
+    AVFrame* red = MakeSolidFrame(AV_PIX_FMT_NV12, 81, 90, 240);
     auto picture = gc_->UpdateVideoFrameFrom(red);
     ASSERT_TRUE(picture);
     gc_->DrawVideoFrame(picture, 0, 0, 160, 120);
     EXPECT_EQ(gc_->VideoDrawsThisFrame(), 1);
+    // Pure blue from three planes (Y 41, U 240, V 110), in the same frame:
+    // each layout has its own program.
+    AVFrame* blueFrame = MakeSolidFrame(AV_PIX_FMT_YUV420P, 41, 240, 110);
+    auto planar = gc_->UpdateVideoFrameFrom(blueFrame);
+    ASSERT_TRUE(planar);
+    gc_->DrawVideoFrame(planar, 0, 120, 160, 120);
+    EXPECT_EQ(gc_->VideoDrawsThisFrame(), 2);
 
     const uint8_t green[4] = {0, 255, 0, 255}, blue[4] = {0, 0, 255, 255};
     auto gTex = gc_->CreateTexture(green, 1, 1, GL::PixelFormatRGBA);
@@ -202,6 +215,10 @@ TEST_F(GraphicsTest, DrawsVideoAndImagesWhereAsked) {
     EXPECT_GT(p[0], 230);
     EXPECT_LT(p[1], 25);
     EXPECT_LT(p[2], 25);
+    ReadPixel(80, 180, p);
+    EXPECT_LT(p[0], 25);
+    EXPECT_LT(p[1], 25);
+    EXPECT_GT(p[2], 230);
     ReadPixel(220, 40, p);
     EXPECT_EQ(p[1], 255);
     EXPECT_EQ(p[0], 0);
@@ -210,6 +227,7 @@ TEST_F(GraphicsTest, DrawsVideoAndImagesWhereAsked) {
     ReadPixel(300, 230, p);
     EXPECT_EQ(p[0] + p[1] + p[2], 0) << "nothing drawn outside";
     av_frame_free(&red);
+    av_frame_free(&blueFrame);
 }
 
 TEST_F(GraphicsTest, TexturesFromFilesAndMemory) {

@@ -15,6 +15,7 @@
 #include "Support/Wait.h"
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/error.h>
 }
 
@@ -64,7 +65,7 @@ TEST(LiveStream, DecodesSimulatorVideoAndKeepsTheNewestFour) {
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Width(), 320);
     EXPECT_EQ(first->Height(), 240);
-    EXPECT_NE(first->Layout(), AV::PixelLayout::None);
+    EXPECT_EQ(first->Layout(), AV::PixelLayout::NV12);  // decoded as YUV420P, chroma interleaved
     const uint32_t n = NumberOf(first);
 
     // Five more pictures, none popped: the queue holds the newest four.
@@ -282,8 +283,8 @@ TEST(FileStream, ReadsToEndAndStaysOpenAtDuration) {
     for (int i = 0; i < 200 && rc != AVERROR_EOF; ++i) {
         rc = stream.Process();
         if (auto f = stream.PopFrame()) {
-            // Not a layout the renderer uploads: converted to YUV420P.
-            EXPECT_EQ(f->Layout(), AV::PixelLayout::YUV420P);
+            // Not a layout the renderer uploads: converted to NV12.
+            EXPECT_EQ(f->Layout(), AV::PixelLayout::NV12);
             ++pictures;
         }
     }
@@ -297,6 +298,44 @@ TEST(FileStream, ReadsToEndAndStaysOpenAtDuration) {
 
 // A real frame rate below 2/1 counts as 30 pictures per second; asking for
 // hardware decoding without a VAAPI render node decodes in software.
+// Streams queue NV12 whatever the decoder gives: limited-range pictures keep
+// their samples, full-range (JPEG) ones are brought to the limited range the
+// video shader expects (black 16, white 235).
+TEST(FileStream, PicturesComeAsLimitedRangeNV12) {
+    struct Case {
+        const char* file;
+        int decodedFormat;
+    } cases[] = {{"black-white-limited.mkv", AV_PIX_FMT_YUV420P}, {"black-white-full.mkv", AV_PIX_FMT_YUVJ420P}};
+    for (const Case& c : cases) {
+        const std::string path = std::string(ORVEX_TEST_MEDIA) + "/" + c.file;
+        AVFormatContext* probe = nullptr;
+        ASSERT_EQ(avformat_open_input(&probe, path.c_str(), nullptr, nullptr), 0) << c.file;
+        ASSERT_GE(avformat_find_stream_info(probe, nullptr), 0) << c.file;
+        EXPECT_EQ(probe->streams[0]->codecpar->format, c.decodedFormat) << c.file << ": not the layout meant";
+        avformat_close_input(&probe);
+
+        AV::Stream stream;
+        ASSERT_TRUE(stream.Open(path, AV::Stream::Options::MediaFile())) << c.file;
+        std::shared_ptr<AV::Frame> f;
+        for (int i = 0; i < 50 && !f; ++i) {
+            if (stream.Process() == AVERROR_EOF) break;
+            f = stream.PopFrame();
+        }
+        ASSERT_TRUE(f) << c.file;
+        ASSERT_EQ(f->Layout(), AV::PixelLayout::NV12) << c.file;
+        ASSERT_EQ(f->Width(), 64);
+        ASSERT_EQ(f->Height(), 64);
+        const uint8_t* luma = f->Plane(0);
+        const uint8_t* chroma = f->Plane(1);
+        const int stride = f->Stride(0), chromaStride = f->Stride(1);
+        for (const auto& [row, expected] : {std::pair{8, 16}, std::pair{56, 235}}) {
+            EXPECT_NEAR(luma[row * stride + 32], expected, 1) << c.file << " row " << row;
+            EXPECT_NEAR(chroma[(row / 2) * chromaStride + 32], 128, 1) << c.file << " row " << row << " U";
+            EXPECT_NEAR(chroma[(row / 2) * chromaStride + 33], 128, 1) << c.file << " row " << row << " V";
+        }
+    }
+}
+
 TEST(FileStream, SlowFrameRateAndSoftwareFallback) {
     AV::Stream stream;
     AV::Stream::Options options = AV::Stream::Options::MediaFile();
