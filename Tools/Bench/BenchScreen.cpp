@@ -18,13 +18,18 @@
 //   (c) two live 1920x1080 views at 30/s each: the UI thread's CPU time per
 //       frame (the Studio's own "Frame costs" line, and /proc), and resident
 //       memory now and after --minutes with both streams (a run shorter
-//       than 10 minutes prints a linear extrapolation to 10 minutes).
-//   (d) resident memory before and after 100 UI scale changes
-//       (ORVEX_SCALE_CHANGES drives them through the Studio's own path).
+//       than 10 minutes prints a linear extrapolation to 10 minutes), and
+//       the trend of a reading every 10 s in between;
+//   (d) resident memory before and after 100 (--scale-changes) UI scale changes
+//       (ORVEX_SCALE_CHANGES drives them through the Studio's own path),
+//       and the trend of a reading after every tenth change.
+//   Single readings swing by several MiB (allocator arenas, textures
+//   made and freed), so the trends are what tells growth.
 //
 // Run it in a private network namespace with its own display:
 //   tools/with-netns tools/with-xvfb build/orvex-bench-screen [options]
-// Options: --pictures N (300), --minutes M (10), --only latency|costs|scale
+// Options: --pictures N (300), --minutes M (10), --scale-changes N (100, a
+// multiple of 10), --only latency|costs|scale
 // (costs: (c) and (d); scale: (d) alone),
 // --players studio,mpv,ffplay (all three),
 // --studio-window WxH (1280x800, the latency run's window), --address A
@@ -336,6 +341,7 @@ struct Setup {
     std::string stem = "orvexbench210";
     int pictures = 300;
     double minutes = 10;
+    int scaleChanges = 100;
     int windowW = 1280, windowH = 800;
     bool latency = true, costs = true;
     std::string players = "studio,mpv,ffplay";
@@ -413,6 +419,47 @@ long ResidentKb(pid_t pid) {
         if (line.rfind("VmRSS:", 0) == 0) return atol(line.c_str() + 6);
     return -1;
 }
+
+// Resident memory read at several moments: a straight line through the
+// readings (least squares) tells growth from the swing of single readings
+// (allocator arenas and textures come and go by several MiB).
+struct MemorySeries {
+    std::vector<std::pair<double, double>> points;  // (x, KiB)
+    void Add(double x, long kb) {
+        if (kb > 0) points.emplace_back(x, static_cast<double>(kb));
+    }
+    // KiB per unit of x; 0 with fewer than three readings.
+    double Slope() const {
+        if (points.size() < 3) return 0;
+        double mx = 0, my = 0;
+        for (const auto& [x, y] : points) mx += x, my += y;
+        mx /= static_cast<double>(points.size());
+        my /= static_cast<double>(points.size());
+        double sxy = 0, sxx = 0;
+        for (const auto& [x, y] : points) sxy += (x - mx) * (y - my), sxx += (x - mx) * (x - mx);
+        return sxx > 0 ? sxy / sxx : 0;
+    }
+    double LowMiB() const {
+        double low = points.empty() ? 0 : points[0].second;
+        for (const auto& p : points) low = std::min(low, p.second);
+        return low / 1024.0;
+    }
+    // The readings in MiB, one decimal each, on one line.
+    std::string List() const {
+        std::string out;
+        char one[32];
+        for (const auto& p : points) {
+            snprintf(one, sizeof one, "%s%.1f", out.empty() ? "" : " ", p.second / 1024.0);
+            out += one;
+        }
+        return out;
+    }
+    double HighMiB() const {
+        double high = 0;
+        for (const auto& p : points) high = std::max(high, p.second);
+        return high / 1024.0;
+    }
+};
 
 // CPU seconds of thread `tid` of `pid` (user + system).
 double ThreadCpuS(pid_t pid, pid_t tid) {
@@ -528,6 +575,7 @@ int main(int argc, char** argv) {
         const char* value = argv[i + 1];
         if (key == "--pictures") s.pictures = std::max(30, atoi(value));
         else if (key == "--minutes") s.minutes = std::max(0.5, atof(value));
+        else if (key == "--scale-changes") s.scaleChanges = std::clamp(atoi(value) / 10 * 10, 30, 10000);
         else if (key == "--address") s.address = value;
         else if (key == "--only") only = value;
         else if (key == "--players") s.players = value;
@@ -604,6 +652,7 @@ int main(int argc, char** argv) {
     }
 
     double cpuPerFrame = 0, procCpuPerFrame = 0, rssGrowthKb = 0, scaleGrowthKb = 0;
+    double rssSlopeKbPerMin = 0, scaleSlopeKb = 0;
     if (s.costs) {
         s.stem = "orvexbench211";
         auto unit = StartUnit("127.0.29.211", s.stem, 1920, 1080, 2, 10);
@@ -646,53 +695,89 @@ int main(int argc, char** argv) {
                       std::chrono::minutes(2), 500ms);
             const double t0 = minutesIn();
             const long rss0 = ResidentKb(child.Pid());
-            WaitUntil([&] { return minutesIn() >= s.minutes || !child.Running(); },
-                      std::chrono::milliseconds(static_cast<int64_t>(s.minutes * 60000) + 60000), 500ms);
+            MemorySeries series;
+            series.Add(t0, rss0);
+            WaitUntil(
+                [&] {
+                    // A reading every 10 s between the two named ones.
+                    if (minutesIn() - series.points.back().first >= 10.0 / 60) series.Add(minutesIn(), ResidentKb(child.Pid()));
+                    return minutesIn() >= s.minutes || !child.Running();
+                },
+                std::chrono::milliseconds(static_cast<int64_t>(s.minutes * 60000) + 60000), 500ms);
             const double t1 = minutesIn();
             const long rss1 = ResidentKb(child.Pid());
+            series.Add(t1, rss1);
+            rssSlopeKbPerMin = series.Slope();
             rssGrowthKb = static_cast<double>(rss1 - rss0);
             const double perMinute = t1 > t0 ? rssGrowthKb / (t1 - t0) : 0;
             printf("  resident memory: %.1f MiB after %.1f min, %.1f MiB after %.1f min (%+.0f KiB, %+.1f KiB/min; "
                    "target: no growth)\n",
                    rss0 / 1024.0, t0, rss1 / 1024.0, t1, rssGrowthKb, perMinute);
+            printf("  resident memory over %zu readings (every 10 s): %.1f to %.1f MiB, trend %+.1f KiB/min "
+                   "(least squares; target: no growth)\n",
+                   series.points.size(), series.LowMiB(), series.HighMiB(), rssSlopeKbPerMin);
+            printf("  readings (MiB): %s\n", series.List().c_str());
             if (t1 < 10)
                 printf("  extrapolated to 10 minutes: %.1f MiB (linear, from this %.1f-minute run)\n",
                        (rss1 + perMinute * (10 - t1)) / 1024.0, t1);
             if (!child.Running()) printf("  (the Studio ended early: log %s)\n", log.c_str());
             Stop(child);
         }
-        // (d) 100 UI scale changes with one live view.
+        // (d) --scale-changes UI scale changes (100) with one live view.
         {
             const std::string log = (s.root / "studio-scale.log").string();
             std::vector<std::string> env =
                 PrepareStudio(s, "studio-scale", StudioSettings(s, "SingleCamera", s.windowW, s.windowH));
-            env.push_back("ORVEX_SCALE_CHANGES=100");
+            // Room for the changes before the stream is live and a few after
+            // the last reading; the Studio is stopped once they are read.
+            const int total = s.scaleChanges;
+            env.push_back("ORVEX_SCALE_CHANGES=" + std::to_string(total + 300));
             ChildProcess child({studio}, env, log);
             auto changes = [&] { return CountOf(testfiles::ReadText(log), "UI scale exercise | change "); };
-            const bool started = WaitUntil([&] { return changes() >= 10 || !child.Running(); }, 180s, 100ms);
+            // The first reading waits for the live view's pictures on the
+            // screen: the stream's decoder and picture textures (about 30 MiB
+            // at 1080p) would otherwise count as growth of the changes.
+            const bool live = Calibrate(screen, 0, 180s, child).has_value() && child.Running();
+            const int first = (changes() / 10 + 1) * 10;
+            const bool started = live && WaitUntil([&] { return changes() >= first || !child.Running(); }, 60s, 20ms);
             const long rss10 = ResidentKb(child.Pid());
-            const bool done = started && WaitUntil([&] { return changes() >= 100 || !child.Running(); }, 300s, 100ms);
-            // A few more frames after the last change, then read.
-            WaitUntil([&] { return FrameCostLines(testfiles::ReadText(log)).size() >= 1 || !child.Running(); }, 30s,
-                      100ms);
-            const long rss100 = ResidentKb(child.Pid());
+            MemorySeries series;
+            series.Add(first, rss10);
+            // A reading after every tenth change (the same scale each time).
+            const bool done = started && WaitUntil(
+                                             [&] {
+                                                 const int n = changes();
+                                                 if (n >= series.points.back().first + 10 && n % 10 == 0)
+                                                     series.Add(n, ResidentKb(child.Pid()));
+                                                 return n >= first + total || !child.Running();
+                                             },
+                                             std::chrono::seconds(60 + 3 * total), 20ms);
+            const long rssLast = series.points.empty() ? -1 : static_cast<long>(series.points.back().second);
             SaveShot("bench-screen-after-scale-changes.png");
             if (!done || !child.Running()) {
                 fprintf(stderr, "orvex-bench-screen: the scale changes did not finish (log %s)\n", log.c_str());
                 return 1;
             }
-            scaleGrowthKb = static_cast<double>(rss100 - rss10);
-            printf("UI scale changes: resident memory %.1f MiB after 10, %.1f MiB after 100 (%+.0f KiB over 90 changes, "
-                   "%+.1f KiB each; target: no growth)\n",
-                   rss10 / 1024.0, rss100 / 1024.0, scaleGrowthKb, scaleGrowthKb / 90.0);
+            scaleGrowthKb = static_cast<double>(rssLast - rss10);
+            scaleSlopeKb = series.Slope();
+            printf("UI scale changes, from change %d with the view live: resident memory %.1f MiB, %.1f MiB after %d "
+                   "more (%+.0f KiB, %+.1f KiB each; target: no growth)\n",
+                   first, rss10 / 1024.0, rssLast / 1024.0, total, scaleGrowthKb,
+                   scaleGrowthKb / static_cast<double>(total));
+            printf("  over %zu readings (every 10 changes): %.1f to %.1f MiB, trend %+.1f KiB per change (least "
+                   "squares; target: no growth)\n",
+                   series.points.size(), series.LowMiB(), series.HighMiB(), scaleSlopeKb);
+            printf("  readings (MiB): %s\n", series.List().c_str());
             Stop(child);
         }
         unit->Stop();
     }
     camsim::SetVideoSendObserver(nullptr, nullptr);
     printf("screen-bench studio_median_ms=%.2f mpv_median_ms=%.2f ffplay_median_ms=%.2f startup_s=%.2f "
-           "ui_cpu_per_frame_ms=%.2f rss_growth_kb=%.0f scale_rss_growth_kb=%.0f\n",
-           oursMedian, mpvMedian, ffplayMedian, startupS, cpuPerFrame, rssGrowthKb, scaleGrowthKb);
+           "ui_cpu_per_frame_ms=%.2f rss_growth_kb=%.0f scale_rss_growth_kb=%.0f rss_trend_kb_per_min=%.1f "
+           "scale_rss_trend_kb_per_change=%.1f\n",
+           oursMedian, mpvMedian, ffplayMedian, startupS, cpuPerFrame, rssGrowthKb, scaleGrowthKb, rssSlopeKbPerMin,
+           scaleSlopeKb);
     if (!getenv("ORVEX_KEEP_TEST_FILES")) {
         std::error_code ec;
         fs::remove_all(s.root, ec);
