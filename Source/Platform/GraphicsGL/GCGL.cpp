@@ -312,6 +312,7 @@ void GCGL::CreateRenderTarget(int width, int height) {
     targetWidth_ = width;
     targetHeight_ = height;
     glViewport(0, 0, width, height);
+    videoProjectionWritten_[0] = videoProjectionWritten_[1] = false;  // the projection follows the size
 }
 
 void GCGL::Clear(float r, float g, float b, float a) {
@@ -331,6 +332,7 @@ void GCGL::Present() {
     if (window_ != nullptr) SDL_GL_SwapWindow(window_);
     decalDraws_ = 0;
     videoDraws_ = 0;
+    videoProjectionWritten_[0] = videoProjectionWritten_[1] = false;
     GLDeleteQueuedObjects();
 }
 
@@ -399,11 +401,14 @@ bool GCGL::ReadVideoFrame(const std::shared_ptr<VideoFrameGL>& picture, Image* i
 
 void GCGL::DrawVideoFrame(const std::shared_ptr<VideoFrameGL>& picture, float x, float y, float w, float h) {
     if (!picture || !videoShader_ || !planarVideoShader_ || !picture->HasTexture()) return;
-    if (videoDraws_ == 0) {
-        WriteProjection(*videoShader_);
-        WriteProjection(*planarVideoShader_);
-    }
-    (picture->Planes() == VideoPlanes::NV12 ? videoShader_ : planarVideoShader_)->Apply();
+    // Each program takes the projection once a frame, at its first draw:
+    // rewriting a uniform buffer that an earlier draw of the frame still
+    // reads can make a GPU driver wait or copy.
+    const int program = picture->Planes() == VideoPlanes::NV12 ? 0 : 1;
+    ShaderGL& shader = program == 0 ? *videoShader_ : *planarVideoShader_;
+    if (!videoProjectionWritten_[program]) WriteProjection(shader);
+    videoProjectionWritten_[program] = true;
+    shader.Apply();
     // Scissor to the rectangle; GL counts rows from the bottom.
     glEnable(GL_SCISSOR_TEST);
     const int left = int(x), top = int(y), right = int(x + w), bottom = int(y + h);

@@ -78,6 +78,7 @@ private:
     unsigned decalVao_ = 0, decalVertexBuffer_ = 0, decalIndexBuffer_ = 0;
     unsigned modelVao_ = 0, modelVertexBuffer_ = 0, modelIndexBuffer_ = 0;
     int decalDraws_ = 0, videoDraws_ = 0;
+    bool videoProjectionWritten_[2] = {false, false};  // this frame: NV12, YUV420P program
 };
 
 }  // namespace GL

@@ -1,7 +1,8 @@
 // AV::Frame — one decoded picture, held in memory as NV12 (what streams
 // queue) or YUV420P so that the renderer can upload its planes as they are
-// (no colour conversion on the CPU). Always shared by pointer: the stream's queue, the stream's current
-// slot and the renderer hold references to the same picture.
+// (no colour conversion on the CPU). Always shared by pointer: the stream's
+// queue, the stream's current slot and the renderer hold references to the
+// same picture.
 #pragma once
 
 #include <cstdint>

@@ -606,7 +606,6 @@ int Stream::ConvertToNV12_locked(const AVFrame* f, AVFrame* nv12) {
         in.converterFormat != source || in.converterFullRange != fullRange) {
         sws_freeContext(in.converter);
         in.converter = sws_alloc_context();
-        in.converterFormat = -1;
         if (in.converter == nullptr) return AVERROR(ENOMEM);
         SwsContext* made = in.converter;
         av_opt_set_int(made, "srcw", f->width, 0);
@@ -629,8 +628,7 @@ int Stream::ConvertToNV12_locked(const AVFrame* f, AVFrame* nv12) {
         in.converterFormat = source;
         in.converterFullRange = fullRange;
     }
-    SwsContext* c = in.converter;
-    return sws_scale(c, f->data, f->linesize, 0, f->height, nv12->data, nv12->linesize);
+    return sws_scale(in.converter, f->data, f->linesize, 0, f->height, nv12->data, nv12->linesize);
 }
 
 // Brings a decoded picture into memory as NV12, the one layout the renderer
